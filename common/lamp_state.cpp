@@ -1,0 +1,93 @@
+#include "lamp_state.h"
+
+#include "line_file.h"
+
+#include <cctype>
+#include <charconv>
+
+namespace hall {
+namespace {
+
+// Far more than any line this system writes (756 characters), little to read.
+constexpr std::size_t kReadLimit = 16 * 1024;
+
+std::string_view TrimBlanks(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// A decimal number, optionally signed, with an optional fraction: " 01" and
+// "1.0" are 1, "x", "" and "1x" are not numbers.
+std::optional<double> StateValue(std::string_view text) {
+    text = TrimBlanks(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    // from_chars would also take "inf", "nan" and a second sign.
+    if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.'))
+        return std::nullopt;
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
+                                           std::chars_format::fixed);
+    if (ec == std::errc::invalid_argument || end != text.data() + text.size()) return std::nullopt;
+    if (ec == std::errc::result_out_of_range) return 2.0;  // a number all the same, and not 1
+    return negative ? -value : value;
+}
+
+}  // namespace
+
+LampStates AllOffStates() {
+    LampStates states;
+    states.fill(kStateOff);
+    return states;
+}
+
+std::string ComposeStateLine(const LampStates& states) {
+    std::string line;
+    line.reserve(kLampCount * 9);
+    for (int i = 0; i < kLampCount; ++i) {
+        line += "la";
+        line += std::to_string(i + 1);
+        line += '=';
+        line += std::to_string(states[i]);
+        line += '&';
+    }
+    return line;
+}
+
+bool WriteStateFile(const LampStates& states, const std::filesystem::path& file,
+                    std::string* error) {
+    return WriteFileAtomically(file, ComposeStateLine(states) + "\r\n", error);
+}
+
+std::optional<LampsLit> ParseStateLine(std::string_view line) {
+    LampsLit lit{};
+    bool exhausted = false;
+    for (int i = 0; i < kLampCount; ++i) {
+        if (exhausted) return std::nullopt;  // fewer than 108 pieces
+        const std::size_t amp = line.find('&');
+        const std::string_view piece = line.substr(0, amp);
+        if (amp == std::string_view::npos) exhausted = true;
+        else line.remove_prefix(amp + 1);
+        const std::size_t eq = piece.find('=');
+        if (eq == std::string_view::npos) return std::nullopt;
+        std::string_view value = piece.substr(eq + 1);
+        value = value.substr(0, value.find('='));
+        const std::optional<double> number = StateValue(value);
+        if (!number) return std::nullopt;
+        lit[i] = *number != kStateOff;
+    }
+    return lit;
+}
+
+std::optional<LampsLit> ReadStateFile(const std::filesystem::path& file) {
+    const std::optional<std::string> line = ReadFirstLine(file, kReadLimit);
+    if (!line) return std::nullopt;
+    return ParseStateLine(*line);
+}
+
+}  // namespace hall

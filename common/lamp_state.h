@@ -1,0 +1,43 @@
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace hall {
+
+inline constexpr int kLampCount = 108;
+
+// State values of the lamp state file and the scene command files.
+inline constexpr int kStateOff = 1;
+inline constexpr int kStateOn = 3;
+
+// One state value per lamp, index 0 for lamp 1.
+using LampStates = std::array<int, kLampCount>;
+// Whether each lamp is lit, index 0 for lamp 1.
+using LampsLit = std::array<bool, kLampCount>;
+
+// "../actual.txt": shared with the other programs of the hall.
+inline const std::filesystem::path kStateFilePath = std::filesystem::path("..") / "actual.txt";
+
+LampStates AllOffStates();
+
+// "la1=…&la2=…&…la108=…&", without the line end.
+std::string ComposeStateLine(const LampStates& states);
+
+// The composed line and CR LF, replacing `file` atomically.
+bool WriteStateFile(const LampStates& states, const std::filesystem::path& file = kStateFilePath,
+                    std::string* error = nullptr);
+
+// Lamps by position: piece i of the line split at "&" is lamp i + 1, its
+// value the text between its first and second "=". A value equal to 1 is
+// off, every other number lit. Nothing when the line cannot give all 108
+// lamps (fewer pieces, a piece without "=", a value that is not a number).
+std::optional<LampsLit> ParseStateLine(std::string_view line);
+
+// Reads the first line of `file`; nothing when it is missing or unreadable.
+std::optional<LampsLit> ReadStateFile(const std::filesystem::path& file = kStateFilePath);
+
+}  // namespace hall

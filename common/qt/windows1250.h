@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <string>
+
+namespace hall {
+
+// The Windows-1250 bytes of a typed text, the code page the account files
+// use; nothing when a character has no code there.
+std::optional<std::string> toWindows1250(const QString& text);
+
+}  // namespace hall

@@ -1,0 +1,32 @@
+# Sourced by scripts/run and scripts/test: installs what is missing, builds.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Debian packages the build, the tests and the demo need.
+PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev libgl-dev libvulkan-dev
+  libbenchmark-dev
+  fonts-liberation fonts-dejavu-core
+  xdg-utils
+)
+
+ensure_packages() {
+  local missing=() pkg
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+  local preset="${1:-default}"
+  cmake --preset "$preset" -S "$ROOT" >/dev/null
+  cmake --build --preset "$preset"
+}
