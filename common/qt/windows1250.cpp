@@ -1,5 +1,6 @@
 #include "windows1250.h"
 
+#include <QStringDecoder>
 #include <QStringEncoder>
 
 namespace hall {
@@ -10,6 +11,16 @@ std::optional<std::string> toWindows1250(const QString& text) {
     const QByteArray bytes = encoder.encode(text);
     if (encoder.hasError()) return std::nullopt;
     return bytes.toStdString();
+}
+
+}  // namespace hall
+
+namespace hall {
+
+QString fromWindows1250(const std::string& bytes) {
+    QStringDecoder decoder("windows-1250", QStringConverter::Flag::Stateless);
+    if (!decoder.isValid()) return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    return decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
 }
 
 }  // namespace hall

@@ -12,3 +12,10 @@ namespace hall {
 std::optional<std::string> toWindows1250(const QString& text);
 
 }  // namespace hall
+
+namespace hall {
+
+// Text read from a file of the hall, in Windows-1250.
+QString fromWindows1250(const std::string& bytes);
+
+}  // namespace hall

@@ -1,0 +1,12 @@
+#include "clickable_label.h"
+
+#include <QMouseEvent>
+
+namespace hall {
+
+void ClickableLabel::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+    QLabel::mouseReleaseEvent(event);
+}
+
+}  // namespace hall

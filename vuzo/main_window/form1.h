@@ -1,0 +1,85 @@
+#pragma once
+
+#include "lamp_state.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <initializer_list>
+
+class ConfigPage;
+class DateSchedulePage;
+class Form3;
+class Form4;
+class QFrame;
+class QTabBar;
+class ScenesPage;
+class StatusPage;
+class TimeSlotPage;
+class WeeklySchedulePage;
+namespace hall { class ClickableLabel; }
+
+// The configurator's main window: the page tabs and the six pages, the scene
+// selector, the menus, and the procedures that cross pages.
+class Form1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit Form1(QWidget* parent = nullptr);
+
+    // Loads scene file N into the lamp boxes (the click rule runs for every
+    // box that changes); a file that cannot give every lamp is reported.
+    void odczyt_tab(int scene);
+    // Paints lit the lamp buttons of the ticked lamp boxes.
+    void mark_scene_lamps();
+    // Switches every lamp off, on the plan and in the lamp state file.
+    void allOff();
+    // Switches on exactly the lamps whose boxes are ticked.
+    void sceneSwitch();
+
+    int selectedScene() const;
+
+    // The state each lamp box had when last loaded or clicked; 0 … 107 used.
+    std::array<qint16, 151> lampFlags{};
+
+public slots:
+    void switchToTab(int tab);  // 1 "Status" … 4 "Harmonogram"
+    void showAbout();
+    void showLampDetails(int index);
+    void sensorKey(int digit);
+    void save();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private slots:
+    void reportStartupProblems();
+    void fitOuterSize();
+
+private:
+    void createMenus();
+    void createTabStrips();
+    void createPages();
+    void startUp();
+    void loadAssignments();
+    void showPage(QFrame* page, std::initializer_list<QFrame*> hidden);
+    void onLampBoxChanged(int index, int value);
+    void onSceneTabChosen(int index);
+    bool writeLampStates(const hall::LampStates& states);
+
+    QTabBar* TabStrip1 = nullptr;
+    QTabBar* TabStrip2 = nullptr;
+    hall::ClickableLabel* Label42 = nullptr;
+    StatusPage* Frame5 = nullptr;
+    ScenesPage* Frame1 = nullptr;
+    ConfigPage* Frame2 = nullptr;
+    WeeklySchedulePage* Frame3 = nullptr;
+    DateSchedulePage* Frame4 = nullptr;
+    TimeSlotPage* Frame6 = nullptr;
+    QPointer<Form3> form3_;
+    QPointer<Form4> form4_;
+    QStringList startupProblems_;
+    bool shownOnce_ = false;
+};

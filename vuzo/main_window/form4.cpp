@@ -1,0 +1,61 @@
+#include "form4.h"
+
+#include "clickable_label.h"
+#include "fonts.h"
+#include "shape.h"
+#include "twips.h"
+
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+
+using hall::twipsRect;
+
+Form4::Form4(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(QStringLiteral("Form4"));
+    setFont(hall::msSansSerif());
+    setFixedSize(hall::twips(6300), hall::twips(3570));
+    setAutoFillBackground(true);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, QColor(192, 192, 255));
+    setPalette(background);
+
+    auto* frame = new hall::Shape(hall::Shape::Kind::RoundedRectangle, this);
+    frame->setObjectName(QStringLiteral("Shape1"));
+    frame->setBorderColor(QColor(0, 0, 255));
+    frame->setGeometry(twipsRect(60, 60, 6195, 3465));
+
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("Image1"));
+    icon->setGeometry(twipsRect(390, 555, 480, 480));
+    icon->setPixmap(QPixmap(QStringLiteral(":/vuzo/icon.png")));
+    icon->setScaledContents(true);
+
+    auto* logo = new hall::ClickableLabel(this);
+    logo->setObjectName(QStringLiteral("Image2"));
+    logo->setGeometry(twipsRect(1590, 150, 4545, 705));
+    logo->setPixmap(QPixmap(QStringLiteral(":/vuzo/logo.png")));
+    logo->setScaledContents(true);
+    logo->setCursor(Qt::PointingHandCursor);
+    logo->setAccessibleName(QStringLiteral("strona producenta"));
+    connect(logo, &hall::ClickableLabel::clicked, this, &Form4::vendorPageRequested);
+
+    new hall::Line(1530, 960, 6165, 960, this);
+    new hall::Line(1320, 390, 1320, 2460, this);
+    auto* name = new QLabel(QStringLiteral(" KONFIGURATOR OŚWIETLENIA HALI"), this);
+    name->setObjectName(QStringLiteral("Label1"));
+    name->setGeometry(twipsRect(1635, 1215, 3030, 195));
+    auto* version = new QLabel(QStringLiteral("Wersja: 1.09"), this);
+    version->setObjectName(QStringLiteral("Label2"));
+    version->setGeometry(twipsRect(1635, 1680, 900, 195));
+
+    auto* ok = new QPushButton(QStringLiteral("Ok"), this);
+    ok->setObjectName(QStringLiteral("Command1"));
+    ok->setGeometry(twipsRect(1920, 2835, 1920, 420));
+    ok->setAutoDefault(false);
+    connect(ok, &QPushButton::clicked, this, &QWidget::hide);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QWidget>
+
+// The about window: the program's name, version and the vendor's logo.
+// "Ok" hides it; a click on the logo opens the vendor's web page.
+class Form4 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form4(QWidget* parent = nullptr);
+
+signals:
+    void vendorPageRequested();
+};

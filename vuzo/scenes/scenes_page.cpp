@@ -1,0 +1,204 @@
+#include "scenes_page.h"
+
+#include "fonts.h"
+#include "lamp_box.h"
+#include "number_field.h"
+#include "page_frame.h"
+#include "scenes_layout.h"
+#include "shape.h"
+#include "twips.h"
+#include "windows1250.h"
+
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using hall::twipsRect;
+using namespace scenes_layout;
+
+namespace {
+
+constexpr double kHighestScene = 8;
+
+QLabel* label(const QString& text, const QRect& geometry, QWidget* parent) {
+    auto* l = new QLabel(text, parent);
+    l->setGeometry(geometry);
+    return l;
+}
+
+QPushButton* button(const char* name, const QString& caption, const QRect& geometry, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(geometry);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QString fileName(const std::filesystem::path& path) { return QString::fromStdString(path.generic_string()); }
+
+}  // namespace
+
+ScenesPage::ScenesPage(QWidget* parent) : QFrame(parent) {
+    hall::setUpPage(this, "Frame1", kPageWidth, kPageHeight);
+    QLabel* title = label(QStringLiteral("KONFIGURACJA SCEN"), twipsRect(2160, 45, 1980, 195), this);
+    title->setObjectName(QStringLiteral("Label47"));
+    title->setFont(hall::msSansSerif(8.25, true));
+    createLampBoxes();
+    createSensorMarks();
+    createKeyFields();
+    createSensorFields();
+    Command1 = button("Command1", QStringLiteral("Zapisz"), twipsRect(750, 5550, 1020, 495), this);
+    Command16 = button("Command16", QStringLiteral("Załącz scenę"), twipsRect(1770, 5550, 1020, 495), this);
+    connect(Command1, &QPushButton::clicked, this, &ScenesPage::saveRequested);
+    connect(Command16, &QPushButton::clicked, this, &ScenesPage::sceneSwitchRequested);
+}
+
+void ScenesPage::createLampBoxes() {
+    for (int i = 0; i < hall::kLampCount; ++i) {
+        const int row = i / 9;
+        const int left = (isShiftedRow(row) ? kShiftedBoxLefts : kBoxLefts)[i % 9];
+        const int width = row == 11 ? kLastRowBoxWidth : kBoxWidth;
+        auto* box = new LampBox(QString::number(i + 1), this);
+        box->setObjectName(QStringLiteral("Check1_%1").arg(i));
+        box->setGeometry(twipsRect(left, kBoxTop + kBoxRowStep * row, width, kBoxHeight));
+        connect(box, &QCheckBox::stateChanged, this, [this, i, box] { emit lampBoxChanged(i, box->value()); });
+        Check1[i] = box;
+    }
+}
+
+void ScenesPage::createSensorMarks() {
+    for (int k = 0; k < hall::kSensorCount; ++k) {
+        auto* mark = new hall::Shape(hall::Shape::Kind::Circle, this);
+        mark->setObjectName(QStringLiteral("Shape1_%1").arg(k + 9));
+        mark->setGeometry(twipsRect(kMarks[k].left, kMarks[k].top, kMarkSide, kMarkSide));
+        mark->setFillColor(QColor(0, 128, 0));
+        QLabel* l = label(QStringLiteral("C%1").arg(k + 1),
+                          twipsRect(kMarkLabels[k].left, kMarkLabels[k].top, kMarkLabelWidth, kMarkLabelHeight), this);
+        l->setFont(hall::timesNewRoman(8.25));
+    }
+}
+
+QLineEdit* ScenesPage::createAssignmentField(const QString& accessibleName, const QRect& geometry) {
+    auto* field = new QLineEdit(this);
+    field->setGeometry(geometry);
+    field->setMaxLength(1);
+    field->setAlignment(Qt::AlignCenter);
+    field->setTextMargins(0, 0, 0, 0);
+    field->setAccessibleName(accessibleName);
+    field->installEventFilter(this);
+    connect(field, &QLineEdit::textChanged, this, [this, field] { applyChangeRule(field); });
+    return field;
+}
+
+void ScenesPage::createKeyFields() {
+    label(QStringLiteral("klawisz"), twipsRect(5700, 3825, 510, 195), this)->setObjectName(QStringLiteral("Label37"));
+    for (int c = 0; c < 4; ++c)
+        label(QString::number(c + 1), twipsRect(kColumnLabelLefts[c], kColumnLabelTop, 90, 195), this);
+    for (int r = 0; r < 6; ++r)
+        label(QString(QChar('A' + r)), twipsRect(kRowLabelLeft, kRowLabelTops[r], 105, 195), this);
+    for (int i = 0; i < hall::kKeyCount; ++i) {
+        const Point at = keyField(i);
+        const QString key = QString(QChar('A' + i / 4)) + QString::number(i % 4 + 1);
+        Text9[i] = createAssignmentField(QStringLiteral("klawisz ") + key, twipsRect(at.left, at.top, kKeyWidth, kKeyHeight));
+        Text9[i]->setObjectName(QStringLiteral("Text9_%1").arg(i));
+    }
+    Shape2 = new hall::Shape(hall::Shape::Kind::RoundedRectangle, this);
+    Shape2->setObjectName(QStringLiteral("Shape2"));
+    Shape2->setBorderColor(QColor(0, 0, 255));
+    Shape2->setGeometry(twipsRect(kRowMarkerLeft, kRowMarkerTop, kRowMarkerWidth, kRowMarkerHeight));
+    Shape2->hide();
+}
+
+void ScenesPage::createSensorFields() {
+    label(QStringLiteral("czujniki ruchu"), twipsRect(960, 4365, 975, 195), this);
+    for (int k = 0; k < hall::kSensorCount; ++k) {
+        label(QString::number(k + 1),
+              twipsRect(kInputLabelLefts[k], k == 0 ? kFirstInputLabelTop : kInputLabelTop, 90, 195), this);
+        Text10[k] = createAssignmentField(QStringLiteral("czujnik %1").arg(k + 1),
+                                          twipsRect(kSensorLefts[k], kSensorTop, kSensorWidth, kSensorHeight));
+        Text10[k]->setObjectName(QStringLiteral("Text10_%1").arg(k));
+    }
+    label(QStringLiteral("wejście"), twipsRect(4425, 4935, 525, 195), this);
+    label(QStringLiteral("przypisane sceny"), twipsRect(660, 5190, 1215, 195), this);
+}
+
+// Change rule: a value above 8 becomes "8" at once.
+void ScenesPage::applyChangeRule(QLineEdit* field) {
+    if (hall::leadingNumber(field->text()) > kHighestScene) field->setText(QStringLiteral("8"));
+}
+
+// Leave rule: a field the operator leaves holds "1" … "8".
+void ScenesPage::applyLeaveRule(QLineEdit* field) {
+    field->setText(hall::numberRewrite(field->text()));
+    if (hall::leadingNumber(field->text()) == 0) field->setText(QStringLiteral("1"));
+}
+
+void ScenesPage::markKeyRow(int keyField) {
+    const int row = keyField / 4;
+    Shape2->move(Shape2->x(), hall::twips(kRowLabelTops[row] - kRowMarkerAbove));
+    Shape2->show();
+}
+
+bool ScenesPage::eventFilter(QObject* watched, QEvent* event) {
+    auto* field = qobject_cast<QLineEdit*>(watched);
+    // Leaving the field, not the window: switching to another program or
+    // opening a menu is no leave.
+    if (field && event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) applyLeaveRule(field);
+    }
+    if (field && event->type() == QEvent::MouseButtonPress) {
+        const auto key = std::find(Text9.begin(), Text9.end(), field);
+        if (key != Text9.end()) markKeyRow(int(key - Text9.begin()));
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+int ScenesPage::lampBox(int index) const { return Check1[index]->value(); }
+
+void ScenesPage::setLampBox(int index, int value) { Check1[index]->setValue(value); }
+
+hall::SceneBoxes ScenesPage::lampBoxes() const {
+    hall::SceneBoxes boxes;
+    for (int i = 0; i < hall::kLampCount; ++i) boxes[i] = lampBox(i);
+    return boxes;
+}
+
+bool ScenesPage::loadScene(int scene) {
+    const hall::SceneRead read = hall::ReadSceneFile(hall::SceneFilePath(scene));
+    for (int i = 0; i < hall::kLampCount; ++i) setLampBox(i, read.boxes[i]);
+    return read.complete;
+}
+
+double ScenesPage::sensorScene(int input) const { return hall::leadingNumber(Text10[input - 1]->text()); }
+
+void ScenesPage::fillEmptyWithZero(QLineEdit* field) {
+    if (field->text().isEmpty()) field->setText(QStringLiteral("0"));
+}
+
+std::vector<std::string> ScenesPage::fieldBytes(const QLineEdit* const* fields, int count) {
+    std::vector<std::string> bytes;
+    for (int k = 0; k < count; ++k) bytes.push_back(hall::toWindows1250(fields[k]->text()).value_or("0"));
+    return bytes;
+}
+
+QStringList ScenesPage::save(int scene) {
+    QStringList failed;
+    const auto write = [&failed](const std::filesystem::path& path, bool written) {
+        if (!written) failed << fileName(path);
+    };
+    const hall::SceneBoxes boxes = lampBoxes();
+    write(hall::SceneFilePath(scene), hall::WriteSceneFile(hall::SceneFilePath(scene), boxes));
+    for (QLineEdit* field : Text9) fillEmptyWithZero(field);
+    write(hall::kKeyFilePath, hall::WriteAssignmentFile(hall::kKeyFilePath, fieldBytes(Text9.data(), hall::kKeyCount)));
+    for (QLineEdit* field : Text10) fillEmptyWithZero(field);
+    write(hall::kSensorFilePath,
+          hall::WriteAssignmentFile(hall::kSensorFilePath, fieldBytes(Text10.data(), hall::kSensorCount)));
+    for (int input = 1; input <= hall::kSensorCount; ++input) {
+        if (sensorScene(input) != scene) continue;
+        const std::filesystem::path path = hall::SceneCommandFilePath(input);
+        write(path, hall::WriteSceneCommandFile(path, boxes));
+    }
+    return failed;
+}
