@@ -2,6 +2,7 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 QByteArray TestHall::read(const QString& path) {
     QFile file(path);
@@ -22,4 +23,15 @@ QStringList TestHall::listing() const {
     while (it.hasNext()) entries << root.relativeFilePath(it.next());
     entries.sort();
     return entries;
+}
+
+bool TestHall::layDefaults() const {
+    const QDir defaults(QStringLiteral(HALL_DATA_DIR));
+    const QFileInfoList files = defaults.entryInfoList(QDir::Files);
+    if (files.isEmpty()) return false;
+    for (const QFileInfo& file : files)
+        if (!QFile::copy(file.absoluteFilePath(), workFile(file.fileName()))) return false;
+    QByteArray line;
+    for (int n = 1; n <= 108; ++n) line += "la" + QByteArray::number(n) + "=1&";
+    return write(rootFile(QStringLiteral("actual.txt")), line + "\r\n");
 }

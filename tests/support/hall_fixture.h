@@ -23,6 +23,9 @@ public:
     QString rootFile(const QString& name) const { return rootPath() + QLatin1Char('/') + name; }
     QString workFile(const QString& name) const { return workPath() + QLatin1Char('/') + name; }
 
+    // The installation defaults in konfigurator/ and an all-off actual.txt.
+    bool layDefaults() const;
+
     static QByteArray read(const QString& path);
     static bool write(const QString& path, const QByteArray& bytes);
     // Every entry below the hall, relative to its root, sorted.
