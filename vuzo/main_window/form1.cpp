@@ -250,21 +250,20 @@ bool Form1::writeLampStates(const hall::LampStates& states) {
     return hall::WriteStateFile(states);
 }
 
+void Form1::reportUnwritten(const QStringList& files) {
+    if (!files.isEmpty())
+        hall::showMessage(this, QStringLiteral("Nie udało się zapisać plików: ") + files.join(QStringLiteral(", ")));
+}
+
 void Form1::allOff() {
-    if (!writeLampStates(hall::AllOffStates()))
-        hall::showMessage(this, QStringLiteral("Nie udało się zapisać plików: ") + fileName(hall::kStateFilePath));
+    if (!writeLampStates(hall::AllOffStates())) reportUnwritten({fileName(hall::kStateFilePath)});
 }
 
 void Form1::sceneSwitch() {
-    if (!writeLampStates(hall::SceneStates(Frame1->lampBoxes())))
-        hall::showMessage(this, QStringLiteral("Nie udało się zapisać plików: ") + fileName(hall::kStateFilePath));
+    if (!writeLampStates(hall::SceneStates(Frame1->lampBoxes()))) reportUnwritten({fileName(hall::kStateFilePath)});
 }
 
-void Form1::save() {
-    const QStringList failed = Frame1->save(selectedScene());
-    if (!failed.isEmpty())
-        hall::showMessage(this, QStringLiteral("Nie udało się zapisać plików: ") + failed.join(QStringLiteral(", ")));
-}
+void Form1::save() { reportUnwritten(Frame1->save(selectedScene())); }
 
 void Form1::sensorKey(int digit) {
     if (digit == 0) {
@@ -274,8 +273,7 @@ void Form1::sensorKey(int digit) {
             Frame5->setSensorMarkColour(k, kSensorCleared);
             written = writeLampStates(hall::AllOffStates()) && written;
         }
-        if (!written)
-            hall::showMessage(this, QStringLiteral("Nie udało się zapisać plików: ") + fileName(hall::kStateFilePath));
+        if (!written) reportUnwritten({fileName(hall::kStateFilePath)});
         return;
     }
     if (digit > hall::kSensorCount) return;

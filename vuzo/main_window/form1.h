@@ -68,6 +68,7 @@ private:
     void onLampBoxChanged(int index, int value);
     void onSceneTabChosen(int index);
     bool writeLampStates(const hall::LampStates& states);
+    void reportUnwritten(const QStringList& files);
 
     QTabBar* TabStrip1 = nullptr;
     QTabBar* TabStrip2 = nullptr;

@@ -50,6 +50,7 @@ private slots:
     void sensorWithoutScene_data();
     void sensorWithoutScene();
     void keysElsewhereDoNothing();
+    void unwritableStateFileIsReported();
 };
 
 void TestSwitching::sceneSwitch_data() {
@@ -193,6 +194,24 @@ void TestSwitching::keysElsewhereDoNothing() {
     QCOMPARE(triggeredMarks(c), QList<int>{});
     QCOMPARE(c.scenes()->lampBox(59), 0);
     QCOMPARE(litLamps(c), QList<int>{});
+}
+
+// Root may write anywhere: a directory in the file's place makes the write fail.
+void TestSwitching::unwritableStateFileIsReported() {
+    TestHall hall;
+    QVERIFY(hall.layDefaults());
+    QVERIFY(TestHall::write(hall.workFile("czuj.txt"), "a11111111\r\n"));
+    MessageWatcher messages;
+    Configurator c;
+    QVERIFY(QFile::remove(hall.rootFile("actual.txt")));
+    QVERIFY(QDir(hall.rootPath()).mkpath("actual.txt/inside"));
+    QTest::mouseClick(c.status()->findChild<QPushButton*>("Command15"), Qt::LeftButton);
+    typeOnLegend(c, "0");  // eight all-offs, one message
+    c.clickTab(2, 3);
+    QTest::mouseClick(c.scenes()->findChild<QPushButton*>("Command16"), Qt::LeftButton);
+    const QString message = QStringLiteral("Nie udało się zapisać plików: ../actual.txt");
+    QCOMPARE(messages.texts(), (QStringList{message, message, message}));
+    QVERIFY(QFileInfo(hall.rootFile("actual.txt/inside")).isDir());
 }
 
 QTEST_MAIN(TestSwitching)
