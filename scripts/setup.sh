@@ -25,8 +25,8 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Presets are looked up in the current directory: build from the root.
 build() {
   local preset="${1:-default}"
-  cmake --preset "$preset" -S "$ROOT" >/dev/null
-  cmake --build --preset "$preset"
+  (cd "$ROOT" && cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset")
 }

@@ -1,6 +1,7 @@
 #include "scenes_page.h"
 
 #include "fonts.h"
+#include "label.h"
 #include "lamp_box.h"
 #include "number_field.h"
 #include "page_frame.h"
@@ -21,12 +22,6 @@ namespace {
 
 constexpr double kHighestScene = 8;
 
-QLabel* label(const QString& text, const QRect& geometry, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(geometry);
-    return l;
-}
-
 QPushButton* button(const char* name, const QString& caption, const QRect& geometry, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
@@ -41,7 +36,7 @@ QString fileName(const std::filesystem::path& path) { return QString::fromStdStr
 
 ScenesPage::ScenesPage(QWidget* parent) : QFrame(parent) {
     hall::setUpPage(this, "Frame1", kPageWidth, kPageHeight);
-    QLabel* title = label(QStringLiteral("KONFIGURACJA SCEN"), twipsRect(2160, 45, 1980, 195), this);
+    QLabel* title = hall::placeLabel(QStringLiteral("KONFIGURACJA SCEN"), twipsRect(2160, 45, 1980, 195), this);
     title->setObjectName(QStringLiteral("Label47"));
     title->setFont(hall::msSansSerif(8.25, true));
     createLampBoxes();
@@ -73,7 +68,7 @@ void ScenesPage::createSensorMarks() {
         mark->setObjectName(QStringLiteral("Shape1_%1").arg(k + 9));
         mark->setGeometry(twipsRect(kMarks[k].left, kMarks[k].top, kMarkSide, kMarkSide));
         mark->setFillColor(QColor(0, 128, 0));
-        QLabel* l = label(QStringLiteral("C%1").arg(k + 1),
+        QLabel* l = hall::placeLabel(QStringLiteral("C%1").arg(k + 1),
                           twipsRect(kMarkLabels[k].left, kMarkLabels[k].top, kMarkLabelWidth, kMarkLabelHeight), this);
         l->setFont(hall::timesNewRoman(8.25));
     }
@@ -92,11 +87,11 @@ QLineEdit* ScenesPage::createAssignmentField(const QString& accessibleName, cons
 }
 
 void ScenesPage::createKeyFields() {
-    label(QStringLiteral("klawisz"), twipsRect(5700, 3825, 510, 195), this)->setObjectName(QStringLiteral("Label37"));
+    hall::placeLabel(QStringLiteral("klawisz"), twipsRect(5700, 3825, 510, 195), this)->setObjectName(QStringLiteral("Label37"));
     for (int c = 0; c < 4; ++c)
-        label(QString::number(c + 1), twipsRect(kColumnLabelLefts[c], kColumnLabelTop, 90, 195), this);
+        hall::placeLabel(QString::number(c + 1), twipsRect(kColumnLabelLefts[c], kColumnLabelTop, 90, 195), this);
     for (int r = 0; r < 6; ++r)
-        label(QString(QChar('A' + r)), twipsRect(kRowLabelLeft, kRowLabelTops[r], 105, 195), this);
+        hall::placeLabel(QString(QChar('A' + r)), twipsRect(kRowLabelLeft, kRowLabelTops[r], 105, 195), this);
     for (int i = 0; i < hall::kKeyCount; ++i) {
         const Point at = keyField(i);
         const QString key = QString(QChar('A' + i / 4)) + QString::number(i % 4 + 1);
@@ -111,16 +106,16 @@ void ScenesPage::createKeyFields() {
 }
 
 void ScenesPage::createSensorFields() {
-    label(QStringLiteral("czujniki ruchu"), twipsRect(960, 4365, 975, 195), this);
+    hall::placeLabel(QStringLiteral("czujniki ruchu"), twipsRect(960, 4365, 975, 195), this);
     for (int k = 0; k < hall::kSensorCount; ++k) {
-        label(QString::number(k + 1),
+        hall::placeLabel(QString::number(k + 1),
               twipsRect(kInputLabelLefts[k], k == 0 ? kFirstInputLabelTop : kInputLabelTop, 90, 195), this);
         Text10[k] = createAssignmentField(QStringLiteral("czujnik %1").arg(k + 1),
                                           twipsRect(kSensorLefts[k], kSensorTop, kSensorWidth, kSensorHeight));
         Text10[k]->setObjectName(QStringLiteral("Text10_%1").arg(k));
     }
-    label(QStringLiteral("wejście"), twipsRect(4425, 4935, 525, 195), this);
-    label(QStringLiteral("przypisane sceny"), twipsRect(660, 5190, 1215, 195), this);
+    hall::placeLabel(QStringLiteral("wejście"), twipsRect(4425, 4935, 525, 195), this);
+    hall::placeLabel(QStringLiteral("przypisane sceny"), twipsRect(660, 5190, 1215, 195), this);
 }
 
 // Change rule: a value above 8 becomes "8" at once.

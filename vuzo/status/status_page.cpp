@@ -1,6 +1,7 @@
 #include "status_page.h"
 
 #include "fonts.h"
+#include "label.h"
 #include "lamp_colours.h"
 #include "page_frame.h"
 #include "shape.h"
@@ -77,17 +78,11 @@ QPushButton* lampStyleButton(const QString& caption, const QRect& geometry, QWid
     return button;
 }
 
-QLabel* label(const QString& text, const QRect& geometry, QWidget* parent) {
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(geometry);
-    return l;
-}
-
 }  // namespace
 
 StatusPage::StatusPage(QWidget* parent) : QFrame(parent) {
     hall::setUpPage(this, "Frame5", 6615, 6360);
-    QLabel* title = label(QStringLiteral("STAN PRACY LAMP"), twipsRect(1485, -30, 3030, 360), this);
+    QLabel* title = hall::placeLabel(QStringLiteral("STAN PRACY LAMP"), twipsRect(1485, -30, 3030, 360), this);
     title->setObjectName(QStringLiteral("Label44"));
     title->setFont(hall::msSansSerif(13.5, true, true));
     createLampPlan();
@@ -122,7 +117,7 @@ void StatusPage::createLampPlan() {
 void StatusPage::createSensorMarks() {
     for (int k = 0; k < hall::kSensorCount; ++k) {
         const Point at = kSensorLabels[k];
-        Label43[k] = label(QStringLiteral("C%1").arg(k + 1),
+        Label43[k] = hall::placeLabel(QStringLiteral("C%1").arg(k + 1),
                            twipsRect(at.left, at.top, kSensorLabelWidth, kSensorLabelHeight), this);
         Label43[k]->setFont(hall::timesNewRoman(8.25));
     }
@@ -145,14 +140,14 @@ void StatusPage::createLegend() {
         buttons[n] = lampStyleButton(QStringLiteral("LXXX"), twipsRect(480, entry.top, 510, 255), this);
         buttons[n]->setObjectName(QLatin1String(entry.name));
         setButtonColour(buttons[n], entry.colour);
-        label(QString::fromUtf8(entry.text), twipsRect(1260, entry.top, 2205, 315), this);
+        hall::placeLabel(QString::fromUtf8(entry.text), twipsRect(1260, entry.top, 2205, 315), this);
     }
     Command9 = buttons[0];
     Command10 = buttons[1];
     Command11 = buttons[2];
     Command9->installEventFilter(this);
-    label(QStringLiteral("C1-C8"), twipsRect(675, 5835, 555, 210), this)->setFont(hall::timesNewRoman(8.25));
-    label(QStringLiteral("- oznacza czujniki ruchu"), twipsRect(1260, 5835, 2205, 315), this);
+    hall::placeLabel(QStringLiteral("C1-C8"), twipsRect(675, 5835, 555, 210), this)->setFont(hall::timesNewRoman(8.25));
+    hall::placeLabel(QStringLiteral("- oznacza czujniki ruchu"), twipsRect(1260, 5835, 2205, 315), this);
 }
 
 void StatusPage::numberLampButtons() {
