@@ -10,3 +10,7 @@ convert -size 400x60 xc:white -fill '#cc0000' -draw 'rectangle 0,0 399,5' -draw 
   -font DejaVu-Sans-Bold -pointsize 34 -fill '#cc0000' -annotate +18+44 'VELTRONA' \
   -font DejaVu-Sans -pointsize 13 -fill '#1f3a6e' -annotate +236+28 'systemy oświetlenia' \
   -annotate +236+45 'hal przemysłowych' logo.png
+convert -size 24x22 xc:none -fill white -stroke '#404040' -strokewidth 1 -draw 'rectangle 2,3 21,21' \
+  -stroke none -fill '#1f3a6e' -draw 'rectangle 3,4 20,7' -fill '#808080' -draw 'rectangle 6,1 7,5' \
+  -draw 'rectangle 16,1 17,5' -font DejaVu-Sans-Bold -pointsize 9 -fill '#e00000' -gravity center \
+  -annotate +0+4 '12' -depth 8 -strip PNG32:calendar.png

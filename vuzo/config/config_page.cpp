@@ -1,7 +1,59 @@
 #include "config_page.h"
 
+#include "fonts.h"
+#include "number_field.h"
 #include "page_frame.h"
+#include "twips.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using hall::twipsRect;
+
+namespace {
+
+// Where the page's controls stand, in twips.
+struct Place {
+    const char* name;
+    int left, top, width, height;
+};
+constexpr int kPageWidth = 5580;
+constexpr int kPageHeight = 5595;
+constexpr Place kHeading{"Label10", 900, 480, 3150, 360};
+constexpr Place kDelayLabel{"Label1", 210, 1200, 2685, 510};
+constexpr Place kDelayField{"Text1", 2955, 1200, 1275, 360};
+constexpr Place kSave{"Command2", 2760, 4560, 1335, 510};
+
+template <typename Widget>
+Widget* place(Widget* widget, const Place& at) {
+    widget->setObjectName(QLatin1String(at.name));
+    widget->setGeometry(twipsRect(at.left, at.top, at.width, at.height));
+    return widget;
+}
+
+}  // namespace
 
 ConfigPage::ConfigPage(QWidget* parent) : QFrame(parent) {
-    hall::setUpPage(this, "Frame2", 5580, 5595);
+    hall::setUpPage(this, "Frame2", kPageWidth, kPageHeight);
+    QLabel* heading = place(new QLabel(QStringLiteral("Konfiguracja systemu"), this), kHeading);
+    heading->setFont(hall::msSansSerif(13.5, true));
+    const QString delayCaption = QStringLiteral("czas wyłączenia oświetlenia przy braku ruchu w minutach");
+    QLabel* delayLabel = place(new QLabel(delayCaption, this), kDelayLabel);
+    delayLabel->setWordWrap(true);
+
+    Text1 = place(new QLineEdit(this), kDelayField);
+    Text1->setAccessibleName(QStringLiteral("czas wyłączenia w minutach"));
+    delayLabel->setBuddy(Text1);
+    connect(Text1, &QLineEdit::textChanged, this, &ConfigPage::applyChangeRule);
+
+    Command2 = place(new QPushButton(QStringLiteral("Zapisz"), this), kSave);
+    Command2->setAutoDefault(false);
+}
+
+// The field always holds a number; an unchanged text is not written back, so
+// the cursor stays where the operator put it.
+void ConfigPage::applyChangeRule() {
+    const QString rewritten = hall::numberRewrite(Text1->text());
+    if (rewritten != Text1->text()) Text1->setText(rewritten);
 }

@@ -44,6 +44,7 @@ QString fileName(const std::filesystem::path& path) { return QString::fromStdStr
 }  // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
+    Q_INIT_RESOURCE(vuzo);  // the artwork lives in this static library
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(kTitle);
     setFont(hall::msSansSerif());

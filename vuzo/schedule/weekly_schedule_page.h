@@ -2,15 +2,27 @@
 
 #include <QFrame>
 
+#include <array>
+
+class QCheckBox;
+class QPushButton;
+
 // The weekly schedule page (Frame3): days of the week, the way to the time
-// slots and to the date schedule.
+// slots and to the date schedule. The day boxes only hold their ticks.
 class WeeklySchedulePage : public QFrame {
     Q_OBJECT
 
 public:
     explicit WeeklySchedulePage(QWidget* parent = nullptr);
 
+    std::array<QCheckBox*, 7> Check4{};  // Monday (0) … Sunday (6)
+
 signals:
     void timeSlotsRequested();     // "Dalej "
     void dateScheduleRequested();  // "Harmonogram szczególny"
+
+private:
+    QPushButton* Command14 = nullptr;  // "Dalej "
+    QPushButton* Command3 = nullptr;   // "Harmonogram szczególny"
+    QPushButton* Command4 = nullptr;   // "Zapisz", without an action
 };

@@ -232,6 +232,8 @@ void TestMainWindow::aboutWindowIsOne() {
     QCOMPARE(about->windowTitle(), QStringLiteral("Form4"));
     QCOMPARE(about->findChild<QLabel*>("Label1")->text(), QStringLiteral(" KONFIGURATOR OŚWIETLENIA HALI"));
     QCOMPARE(about->findChild<QLabel*>("Label2")->text(), QStringLiteral("Wersja: 1.09"));
+    QCOMPARE(about->findChild<QLabel*>("Image2")->pixmap().size(), QSize(400, 60));
+    QVERIFY(!about->findChild<QLabel*>("Image1")->pixmap().isNull());
     QVERIFY(c.form->isEnabled());  // not modal
 
     QTest::mouseClick(about->findChild<QPushButton*>("Command1"), Qt::LeftButton);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QDate>
+#include <QWidget>
+
+class QCalendarWidget;
+
+// The calendar window: the operator picks the date of one row of the date
+// schedule page. It does not block the main window; a pick hides it and
+// keeps it, its close box destroys it.
+class Form2 : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit Form2(QWidget* parent = nullptr);
+
+    // The row of the date schedule page that receives the next picked date.
+    qint16 Harm = 0;
+
+    QCalendarWidget* MonthView1 = nullptr;
+
+signals:
+    void datePicked(int row, QDate date);
+
+private:
+    void pick(QDate date);
+};

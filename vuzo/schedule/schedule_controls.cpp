@@ -1,0 +1,49 @@
+#include "schedule_controls.h"
+
+#include "twips.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace schedule {
+namespace {
+
+template <typename Widget>
+Widget* placed(Widget* widget, const QString& name, const Area& at) {
+    widget->setObjectName(name);
+    widget->setGeometry(rectOf(at));
+    return widget;
+}
+
+}  // namespace
+
+QRect rectOf(const Area& box) { return hall::twipsRect(box.left, box.top, box.width, box.height); }
+
+QLabel* addLabel(QWidget* page, const QString& name, const QString& text, const Area& at) {
+    return placed(new QLabel(text, page), name, at);
+}
+
+QPushButton* addButton(QWidget* page, const QString& name, const QString& caption, const Area& at) {
+    QPushButton* button = placed(new QPushButton(caption, page), name, at);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLineEdit* addField(QWidget* page, const QString& name, const QString& accessibleName, const Area& at) {
+    QLineEdit* field = placed(new QLineEdit(page), name, at);
+    field->setAccessibleName(accessibleName);
+    field->setTextMargins(0, 0, 0, 0);
+    return field;
+}
+
+QCheckBox* addSceneBox(QWidget* page, int index, const QString& accessibleName, const Area& at) {
+    QCheckBox* box = placed(new QCheckBox(QStringLiteral("Check5"), page), QStringLiteral("Check5_%1").arg(index), at);
+    box->setAccessibleName(accessibleName);
+    // The style's indicator is taller than the box; keep it whole.
+    box->setStyleSheet(QStringLiteral("QCheckBox::indicator { width: 11px; height: 11px; }"));
+    return box;
+}
+
+}  // namespace schedule
