@@ -1,4 +1,5 @@
 // vuzo: the configurator of the hall's lighting.
+#include "artwork.h"
 #include "form1.h"
 #include "startup.h"
 
@@ -8,7 +9,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vuzo"));
     QApplication::setStyle(QStringLiteral("Fusion"));  // honours the lamp colours everywhere
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/vuzo/icon.png")));
+    QApplication::setWindowIcon(hall::programIcon());
     return startConfigurator(app, [] {
         auto* window = new Form1;
         window->setAttribute(Qt::WA_DeleteOnClose);

@@ -1,3 +1,4 @@
+#include "artwork.h"
 #include "twips.h"
 #include "windows1250.h"
 
@@ -13,6 +14,7 @@ private slots:
     void windows1250();
     void twipsToPixels_data();
     void twipsToPixels();
+    void programIconIsCompiledIn();
 };
 
 void TestCommonQt::windows1250_data() {
@@ -54,5 +56,11 @@ void TestCommonQt::twipsToPixels() {
     QCOMPARE(hall::twips(twips), pixels);
 }
 
-QTEST_APPLESS_MAIN(TestCommonQt)
+void TestCommonQt::programIconIsCompiledIn() {
+    const QIcon icon = hall::programIcon();
+    QVERIFY(!icon.isNull());
+    QCOMPARE(icon.pixmap(32, 32).size(), QSize(32, 32));
+}
+
+QTEST_MAIN(TestCommonQt)
 #include "test_common_qt.moc"

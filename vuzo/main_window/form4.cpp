@@ -1,5 +1,6 @@
 #include "form4.h"
 
+#include "artwork.h"
 #include "clickable_label.h"
 #include "fonts.h"
 #include "shape.h"
@@ -29,7 +30,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("Image1"));
     icon->setGeometry(twipsRect(390, 555, 480, 480));
-    icon->setPixmap(QPixmap(QStringLiteral(":/vuzo/icon.png")));
+    icon->setPixmap(hall::programIcon().pixmap(32, 32));
     icon->setScaledContents(true);
 
     auto* logo = new hall::ClickableLabel(this);
