@@ -32,7 +32,7 @@ void Shape::paintEvent(QPaintEvent*) {
         const qreal side = qMin(box.width(), box.height());
         painter.drawEllipse(QRectF(box.center().x() - side / 2, box.center().y() - side / 2, side, side));
     } else {
-        const qreal radius = qMin(box.width(), box.height()) / 4;
+        const qreal radius = qMin(box.width(), box.height()) / 10;
         painter.drawRoundedRect(box, radius, radius);
     }
 }

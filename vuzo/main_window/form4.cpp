@@ -3,6 +3,7 @@
 #include "artwork.h"
 #include "clickable_label.h"
 #include "fonts.h"
+#include "label.h"
 #include "shape.h"
 #include "twips.h"
 
@@ -44,12 +45,10 @@ Form4::Form4(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     new hall::Line(1530, 960, 6165, 960, this);
     new hall::Line(1320, 390, 1320, 2460, this);
-    auto* name = new QLabel(QStringLiteral(" KONFIGURATOR OŚWIETLENIA HALI"), this);
-    name->setObjectName(QStringLiteral("Label1"));
-    name->setGeometry(twipsRect(1635, 1215, 3030, 195));
-    auto* version = new QLabel(QStringLiteral("Wersja: 1.09"), this);
-    version->setObjectName(QStringLiteral("Label2"));
-    version->setGeometry(twipsRect(1635, 1680, 900, 195));
+    hall::placeLabel(QStringLiteral(" KONFIGURATOR OŚWIETLENIA HALI"), twipsRect(1635, 1215, 3030, 195), this)
+        ->setObjectName(QStringLiteral("Label1"));
+    hall::placeLabel(QStringLiteral("Wersja: 1.09"), twipsRect(1635, 1680, 900, 195), this)
+        ->setObjectName(QStringLiteral("Label2"));
 
     auto* ok = new QPushButton(QStringLiteral("Ok"), this);
     ok->setObjectName(QStringLiteral("Command1"));

@@ -1,6 +1,7 @@
 #include "form3.h"
 
 #include "fonts.h"
+#include "label.h"
 #include "number_field.h"
 #include "twips.h"
 
@@ -16,9 +17,8 @@ constexpr int kFailedFixtureIndex = 40;  // lamp 41
 constexpr double kFlaggedCurrent = 1.4;
 
 QLabel* fixedLabel(const char* name, const QString& text, const QRect& geometry, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    QLabel* label = hall::placeLabel(text, geometry, parent);
     label->setObjectName(QLatin1String(name));
-    label->setGeometry(geometry);
     return label;
 }
 
