@@ -88,7 +88,8 @@ void Form1::generate() {
         return;
     }
     // A password that cannot be scrambled could be stored but never log in.
-    const std::optional<std::string> codes = hall::toWindows1250(password);
+    // Characters past the stored positions play no part, whatever they are.
+    const std::optional<std::string> codes = hall::toWindows1250(password.left(hall::kPasswordPositions));
     const std::optional<std::string> scrambled = codes ? hall::ScramblePassword(*codes) : std::nullopt;
     if (!scrambled) {
         refuse(QStringLiteral("hasło zawiera niedozwolony znak"));

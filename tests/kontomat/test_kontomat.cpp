@@ -92,6 +92,7 @@ void TestKontomat::createsAccountAndEnds_data() {
     QTest::newRow("abc") << "abc" << "abc" << QByteArray("beh\r\n");
     QTest::newRow("empty password") << "anna" << "" << QByteArray("\r\n");
     QTest::newRow("70 characters store 64") << "long" << QString(70, 'a') << scrambledRun(64) + "\r\n";
+    QTest::newRow("no code beyond 64 is ignored") << "far" << QString(64, 'a') + "漢" << scrambledRun(64) + "\r\n";
     QTest::newRow("polish letter in range") << "Józef" << "óa" << QByteArray("\xf4\x64\r\n");
 }
 
