@@ -16,16 +16,22 @@ std::filesystem::path SceneCommandFilePath(int input) {
     return std::filesystem::path("..") / ("sc" + std::to_string(input) + ".txt");
 }
 
-SceneRead ReadSceneFile(const std::filesystem::path& file) {
+SceneRead ParseSceneLine(std::string_view line) {
     SceneRead read;
-    const std::optional<std::string> line = ReadFirstLine(file, kReadLimit);
-    read.complete = line.has_value();
+    read.complete = true;
     for (int i = 0; i < kLampCount; ++i) {
         const std::size_t position = static_cast<std::size_t>(i) + 1;  // after the marker
-        const char c = line && position < line->size() ? (*line)[position] : '\0';
+        const char c = position < line.size() ? line[position] : '\0';
         if (c >= '0' && c <= '2') read.boxes[i] = c - '0';
         else read.complete = false;
     }
+    return read;
+}
+
+SceneRead ReadSceneFile(const std::filesystem::path& file) {
+    const std::optional<std::string> line = ReadFirstLine(file, kReadLimit);
+    SceneRead read = ParseSceneLine(line.value_or(std::string()));
+    read.complete = read.complete && line.has_value();
     return read;
 }
 
@@ -35,14 +41,20 @@ bool WriteSceneFile(const std::filesystem::path& file, const SceneBoxes& boxes, 
     return WriteFileAtomically(file, line + "\r\n", error);
 }
 
-AssignmentRead ReadAssignmentFile(const std::filesystem::path& file, int count) {
+AssignmentRead ParseAssignmentLine(std::string_view line, int count) {
     AssignmentRead read;
-    const std::optional<std::string> line = ReadFirstLine(file, kReadLimit);
-    read.complete = line && line->size() >= static_cast<std::size_t>(count) + 1;
+    read.complete = line.size() >= static_cast<std::size_t>(count) + 1;
     for (int k = 0; k < count; ++k) {
         const std::size_t position = static_cast<std::size_t>(k) + 1;
-        read.fields.push_back(line && position < line->size() ? line->substr(position, 1) : std::string());
+        read.fields.emplace_back(position < line.size() ? line.substr(position, 1) : std::string_view());
     }
+    return read;
+}
+
+AssignmentRead ReadAssignmentFile(const std::filesystem::path& file, int count) {
+    const std::optional<std::string> line = ReadFirstLine(file, kReadLimit);
+    AssignmentRead read = ParseAssignmentLine(line.value_or(std::string()), count);
+    read.complete = read.complete && line.has_value();
     return read;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace hall {
@@ -36,11 +37,13 @@ std::filesystem::path SceneCommandFilePath(int input);
 
 // "a" and one digit per lamp. A lamp whose position is missing or holds
 // another character than 0, 1 or 2 reads as 0 and makes the read incomplete.
+SceneRead ParseSceneLine(std::string_view line);
 SceneRead ReadSceneFile(const std::filesystem::path& file);
 bool WriteSceneFile(const std::filesystem::path& file, const SceneBoxes& boxes, std::string* error = nullptr);
 
 // "a" and one character per field: `count` fields, each the character at
 // its position or empty where the line is shorter (then incomplete).
+AssignmentRead ParseAssignmentLine(std::string_view line, int count);
 AssignmentRead ReadAssignmentFile(const std::filesystem::path& file, int count);
 bool WriteAssignmentFile(const std::filesystem::path& file, const std::vector<std::string>& fields,
                          std::string* error = nullptr);
