@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "account_file.h"
+#include "controls.h"
 #include "fonts.h"
 #include "message_box.h"
 #include "twips.h"
@@ -38,13 +39,6 @@ Control* place(Control* control, const char* name, const Place& p) {
     return control;
 }
 
-QPushButton* plainButton(const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
 }  // namespace
 
 Form1::Form1(QWidget* parent) : QWidget(parent) {
@@ -57,8 +51,8 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     Text1 = place(new QLineEdit(this), "Text1", kText1);
     Label2 = place(new QLabel(QStringLiteral("haslo"), this), "Label2", kLabel2);
     Text2 = place(new QLineEdit(this), "Text2", kText2);
-    Command1 = place(plainButton(QStringLiteral("Generuj"), this), "Command1", kCommand1);
-    Command2 = place(plainButton(QStringLiteral("Anuluj"), this), "Command2", kCommand2);
+    Command1 = place(hall::makeButton(QStringLiteral("Generuj"), this), "Command1", kCommand1);
+    Command2 = place(hall::makeButton(QStringLiteral("Anuluj"), this), "Command2", kCommand2);
 
     Text1->setAccessibleName(QStringLiteral("użytkownik"));
     Text2->setAccessibleName(QStringLiteral("hasło"));

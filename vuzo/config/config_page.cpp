@@ -1,5 +1,6 @@
 #include "config_page.h"
 
+#include "controls.h"
 #include "fonts.h"
 #include "number_field.h"
 #include "page_frame.h"
@@ -47,8 +48,7 @@ ConfigPage::ConfigPage(QWidget* parent) : QFrame(parent) {
     delayLabel->setBuddy(Text1);
     connect(Text1, &QLineEdit::textChanged, this, &ConfigPage::applyChangeRule);
 
-    Command2 = place(new QPushButton(QStringLiteral("Zapisz"), this), kSave);
-    Command2->setAutoDefault(false);
+    Command2 = place(hall::makeButton(QStringLiteral("Zapisz"), this), kSave);
 }
 
 // The field always holds a number; an unchanged text is not written back, so

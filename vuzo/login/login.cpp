@@ -1,6 +1,7 @@
 #include "login.h"
 
 #include "account_file.h"
+#include "controls.h"
 #include "fonts.h"
 #include "message_box.h"
 #include "twips.h"
@@ -51,13 +52,6 @@ Widget* place(Widget* widget, Control control) {
     return widget;
 }
 
-QPushButton* plainButton(const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
 // The application's style, but a password shows one "#" per character.
 class HashPasswordStyle : public QProxyStyle {
 public:
@@ -97,8 +91,8 @@ void Login::createControls() {
     Text1 = place(new QLineEdit(this), kText1);
     Label2 = place(new QLabel(QStringLiteral("hasło"), this), kLabel2);
     Text2 = place(new QLineEdit(this), kText2);
-    Command1 = place(plainButton(QStringLiteral("ok"), this), kCommand1);
-    Command2 = place(plainButton(QStringLiteral("anuluj"), this), kCommand2);
+    Command1 = place(hall::makeButton(QStringLiteral("ok"), this), kCommand1);
+    Command2 = place(hall::makeButton(QStringLiteral("anuluj"), this), kCommand2);
 
     Text1->setAccessibleName(QStringLiteral("użytkownik"));
     Text2->setAccessibleName(QStringLiteral("hasło"));

@@ -2,8 +2,8 @@
 
 #include "artwork.h"
 #include "clickable_label.h"
+#include "controls.h"
 #include "fonts.h"
-#include "label.h"
 #include "shape.h"
 #include "twips.h"
 
@@ -50,10 +50,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent, Qt::Window) {
     hall::placeLabel(QStringLiteral("Wersja: 1.09"), twipsRect(1635, 1680, 900, 195), this)
         ->setObjectName(QStringLiteral("Label2"));
 
-    auto* ok = new QPushButton(QStringLiteral("Ok"), this);
-    ok->setObjectName(QStringLiteral("Command1"));
-    ok->setGeometry(twipsRect(1920, 2835, 1920, 420));
-    ok->setAutoDefault(false);
+    QPushButton* ok = hall::placeButton("Command1", QStringLiteral("Ok"), twipsRect(1920, 2835, 1920, 420), this);
     connect(ok, &QPushButton::clicked, this, &QWidget::hide);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())

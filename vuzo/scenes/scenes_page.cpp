@@ -1,7 +1,7 @@
 #include "scenes_page.h"
 
+#include "controls.h"
 #include "fonts.h"
-#include "label.h"
 #include "lamp_box.h"
 #include "number_field.h"
 #include "page_frame.h"
@@ -22,14 +22,6 @@ namespace {
 
 constexpr double kHighestScene = 8;
 
-QPushButton* button(const char* name, const QString& caption, const QRect& geometry, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(geometry);
-    b->setAutoDefault(false);
-    return b;
-}
-
 QString fileName(const std::filesystem::path& path) { return QString::fromStdString(path.generic_string()); }
 
 }  // namespace
@@ -43,8 +35,8 @@ ScenesPage::ScenesPage(QWidget* parent) : QFrame(parent) {
     createSensorMarks();
     createKeyFields();
     createSensorFields();
-    Command1 = button("Command1", QStringLiteral("Zapisz"), twipsRect(750, 5550, 1020, 495), this);
-    Command16 = button("Command16", QStringLiteral("Załącz scenę"), twipsRect(1770, 5550, 1020, 495), this);
+    Command1 = hall::placeButton("Command1", QStringLiteral("Zapisz"), twipsRect(750, 5550, 1020, 495), this);
+    Command16 = hall::placeButton("Command16", QStringLiteral("Załącz scenę"), twipsRect(1770, 5550, 1020, 495), this);
     connect(Command1, &QPushButton::clicked, this, &ScenesPage::saveRequested);
     connect(Command16, &QPushButton::clicked, this, &ScenesPage::sceneSwitchRequested);
 }

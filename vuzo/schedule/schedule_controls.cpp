@@ -1,5 +1,6 @@
 #include "schedule_controls.h"
 
+#include "controls.h"
 #include "twips.h"
 
 #include <QCheckBox>
@@ -26,9 +27,7 @@ QLabel* addLabel(QWidget* page, const QString& name, const QString& text, const 
 }
 
 QPushButton* addButton(QWidget* page, const QString& name, const QString& caption, const Area& at) {
-    QPushButton* button = placed(new QPushButton(caption, page), name, at);
-    button->setAutoDefault(false);
-    return button;
+    return placed(hall::makeButton(caption, page), name, at);
 }
 
 QLineEdit* addField(QWidget* page, const QString& name, const QString& accessibleName, const Area& at) {

@@ -1,7 +1,7 @@
 #include "form3.h"
 
+#include "controls.h"
 #include "fonts.h"
-#include "label.h"
 #include "number_field.h"
 #include "twips.h"
 
@@ -49,10 +49,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
     Text4 = field("Text4", QStringLiteral("czas pracy lampy"), twipsRect(2220, 1575, 720, 285), this);
     fixedLabel("Label3", QStringLiteral("informacja o awariach"), twipsRect(420, 2025, 1755, 195), this);
     Text3 = field("Text3", QStringLiteral("informacja o awariach"), twipsRect(2220, 1935, 1500, 285), this);
-    Command1 = new QPushButton(QStringLiteral("ok"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setGeometry(twipsRect(3150, 2685, 1080, 360));
-    Command1->setAutoDefault(false);
+    Command1 = hall::placeButton("Command1", QStringLiteral("ok"), twipsRect(3150, 2685, 1080, 360), this);
     connect(Command1, &QPushButton::clicked, this, &QWidget::hide);
 }
 

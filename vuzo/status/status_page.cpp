@@ -1,7 +1,7 @@
 #include "status_page.h"
 
+#include "controls.h"
 #include "fonts.h"
-#include "label.h"
 #include "lamp_colours.h"
 #include "page_frame.h"
 #include "shape.h"
@@ -71,10 +71,9 @@ void setButtonColour(QPushButton* button, const QColor& colour) {
 }
 
 QPushButton* lampStyleButton(const QString& caption, const QRect& geometry, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
+    QPushButton* button = hall::makeButton(caption, parent);
     button->setGeometry(geometry);
     button->setFont(hall::timesNewRoman(8.25, true));
-    button->setAutoDefault(false);
     return button;
 }
 
@@ -89,10 +88,7 @@ StatusPage::StatusPage(QWidget* parent) : QFrame(parent) {
     createSensorMarks();
     createLegend();
 
-    Command15 = new QPushButton(QStringLiteral("Wyłącz oświetlenie"), this);
-    Command15->setObjectName(QStringLiteral("Command15"));
-    Command15->setGeometry(twipsRect(4305, 4935, 2085, 435));
-    Command15->setAutoDefault(false);
+    Command15 = hall::placeButton("Command15", QStringLiteral("Wyłącz oświetlenie"), twipsRect(4305, 4935, 2085, 435), this);
     connect(Command15, &QPushButton::clicked, this, &StatusPage::allOffRequested);
 
     Timer1 = new QTimer(this);
