@@ -268,13 +268,10 @@ void Form1::save() { reportUnwritten(Frame1->save(selectedScene())); }
 
 void Form1::sensorKey(int digit) {
     if (digit == 0) {
-        // All-off once per mark; a failing write is reported once.
-        bool written = true;
-        for (int k = 0; k < hall::kSensorCount; ++k) {
-            Frame5->setSensorMarkColour(k, kSensorCleared);
-            written = writeLampStates(hall::AllOffStates()) && written;
-        }
-        if (!written) reportUnwritten({fileName(hall::kStateFilePath)});
+        // Every mark cleared and all lighting off; one all-off leaves the
+        // same plan and file as one per mark.
+        for (int k = 0; k < hall::kSensorCount; ++k) Frame5->setSensorMarkColour(k, kSensorCleared);
+        allOff();
         return;
     }
     if (digit > hall::kSensorCount) return;

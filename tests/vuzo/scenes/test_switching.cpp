@@ -206,7 +206,7 @@ void TestSwitching::unwritableStateFileIsReported() {
     QVERIFY(QFile::remove(hall.rootFile("actual.txt")));
     QVERIFY(QDir(hall.rootPath()).mkpath("actual.txt/inside"));
     QTest::mouseClick(c.status()->findChild<QPushButton*>("Command15"), Qt::LeftButton);
-    typeOnLegend(c, "0");  // eight all-offs, one message
+    typeOnLegend(c, "0");
     c.clickTab(2, 3);
     QTest::mouseClick(c.scenes()->findChild<QPushButton*>("Command16"), Qt::LeftButton);
     const QString message = QStringLiteral("Nie udało się zapisać plików: ../actual.txt");
