@@ -12,9 +12,9 @@ namespace {
 // A stored value is at most 64 bytes; a longer line can never match.
 constexpr std::size_t kReadLimit = 4 * 1024;
 
-constexpr std::array<std::string_view, 11> kConfiguratorFiles = {
-    "vuzo1.txt", "vuzo2.txt", "vuzo3.txt", "vuzo4.txt", "vuzo5.txt", "vuzo6.txt",
-    "vuzo7.txt", "vuzo8.txt", "pakiet.txt", "czuj.txt", "help.htm"};
+constexpr std::array<std::string_view, 11> kConfiguratorFiles = {"vuzo1.txt",  "vuzo2.txt", "vuzo3.txt", "vuzo4.txt",
+                                                                 "vuzo5.txt",  "vuzo6.txt", "vuzo7.txt", "vuzo8.txt",
+                                                                 "pakiet.txt", "czuj.txt",  "help.htm"};
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
@@ -56,8 +56,7 @@ bool AccountFileExists(const std::filesystem::path& userName) {
     return true;
 }
 
-bool WriteAccountFile(const std::filesystem::path& userName, std::string_view scrambled,
-                      std::string* error) {
+bool WriteAccountFile(const std::filesystem::path& userName, std::string_view scrambled, std::string* error) {
     std::string content(scrambled);
     content += "\r\n";
     return CreateFileExclusively(userName, content, error);

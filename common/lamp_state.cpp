@@ -31,8 +31,7 @@ std::optional<double> StateValue(std::string_view text) {
     if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.'))
         return std::nullopt;
     double value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                           std::chars_format::fixed);
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
     if (ec == std::errc::invalid_argument || end != text.data() + text.size()) return std::nullopt;
     if (ec == std::errc::result_out_of_range) return 2.0;  // a number all the same, and not 1
     return negative ? -value : value;
@@ -59,8 +58,7 @@ std::string ComposeStateLine(const LampStates& states) {
     return line;
 }
 
-bool WriteStateFile(const LampStates& states, const std::filesystem::path& file,
-                    std::string* error) {
+bool WriteStateFile(const LampStates& states, const std::filesystem::path& file, std::string* error) {
     return WriteFileAtomically(file, ComposeStateLine(states) + "\r\n", error);
 }
 
@@ -71,8 +69,10 @@ std::optional<LampsLit> ParseStateLine(std::string_view line) {
         if (exhausted) return std::nullopt;  // fewer than 108 pieces
         const std::size_t amp = line.find('&');
         const std::string_view piece = line.substr(0, amp);
-        if (amp == std::string_view::npos) exhausted = true;
-        else line.remove_prefix(amp + 1);
+        if (amp == std::string_view::npos)
+            exhausted = true;
+        else
+            line.remove_prefix(amp + 1);
         const std::size_t eq = piece.find('=');
         if (eq == std::string_view::npos) return std::nullopt;
         std::string_view value = piece.substr(eq + 1);

@@ -16,16 +16,14 @@ void SetError(std::string* error, const std::string& text) {
     if (error) *error = text;
 }
 
-std::string ErrnoText(int code) {
-    return std::generic_category().message(code);
-}
+std::string ErrnoText(int code) { return std::generic_category().message(code); }
 
 // A name no other writer picks: the target's name, a random tag and a counter.
 fs::path TemporarySibling(const fs::path& target) {
     static std::atomic<unsigned> counter{0};
     static const unsigned tag = std::random_device{}();
-    fs::path name = "." + target.filename().string() + ".tmp-" + std::to_string(tag) + "-" +
-                    std::to_string(counter.fetch_add(1));
+    fs::path name =
+        "." + target.filename().string() + ".tmp-" + std::to_string(tag) + "-" + std::to_string(counter.fetch_add(1));
     return target.parent_path() / name;
 }
 
@@ -48,8 +46,7 @@ bool WriteNewFile(const fs::path& file, std::string_view bytes, std::string* err
     return true;
 }
 
-bool WriteTemporary(const fs::path& target, std::string_view bytes, fs::path& temporary,
-                    std::string* error) {
+bool WriteTemporary(const fs::path& target, std::string_view bytes, fs::path& temporary, std::string* error) {
     // A leftover of the same name (an earlier crash) is only skipped, never reused.
     for (int attempt = 0; attempt < 16; ++attempt) {
         temporary = TemporarySibling(target);

@@ -11,13 +11,11 @@ namespace hall {
 // the target's directory, which is then renamed over the target. A reader in
 // any process sees the old file or the new one, never a part of either.
 // On failure the target is untouched and `error` (when given) says why.
-bool WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes,
-                         std::string* error = nullptr);
+bool WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, std::string* error = nullptr);
 
 // Creates `target` holding exactly `bytes`, never replacing a file of that
 // name, even one that appears while this runs. Fails when the name exists.
-bool CreateFileExclusively(const std::filesystem::path& target, std::string_view bytes,
-                           std::string* error = nullptr);
+bool CreateFileExclusively(const std::filesystem::path& target, std::string_view bytes, std::string* error = nullptr);
 
 // The first line of a regular file: the bytes before the first CR, or all of
 // them when there is none, reading at most `limit` bytes. Missing and empty

@@ -22,8 +22,10 @@ SceneRead ParseSceneLine(std::string_view line) {
     for (int i = 0; i < kLampCount; ++i) {
         const std::size_t position = static_cast<std::size_t>(i) + 1;  // after the marker
         const char c = position < line.size() ? line[position] : '\0';
-        if (c >= '0' && c <= '2') read.boxes[i] = c - '0';
-        else read.complete = false;
+        if (c >= '0' && c <= '2')
+            read.boxes[i] = c - '0';
+        else
+            read.complete = false;
     }
     return read;
 }

@@ -50,7 +50,6 @@ bool WriteAssignmentFile(const std::filesystem::path& file, const std::vector<st
 
 // The lamp state layout: state 3 for ticked lamps (value 1), 1 for the rest.
 LampStates SceneStates(const SceneBoxes& boxes);
-bool WriteSceneCommandFile(const std::filesystem::path& file, const SceneBoxes& boxes,
-                           std::string* error = nullptr);
+bool WriteSceneCommandFile(const std::filesystem::path& file, const SceneBoxes& boxes, std::string* error = nullptr);
 
 }  // namespace hall

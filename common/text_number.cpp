@@ -32,8 +32,7 @@ public:
 
 private:
     void skipBlanks() {
-        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\n'))
-            ++pos_;
+        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' || text_[pos_] == '\n')) ++pos_;
     }
     std::string_view text_;
     std::size_t pos_ = 0;
@@ -43,9 +42,12 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 int DigitValue(char c, int base) {
     int value = -1;
-    if (IsDigit(c)) value = c - '0';
-    else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+    if (IsDigit(c))
+        value = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        value = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        value = c - 'A' + 10;
     return value < base ? value : -1;
 }
 

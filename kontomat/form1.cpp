@@ -65,9 +65,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
     connect(Command2, &QPushButton::clicked, this, &Form1::finished);
 }
 
-void Form1::refuse(const QString& message) {
-    hall::showMessage(this, message);
-}
+void Form1::refuse(const QString& message) { hall::showMessage(this, message); }
 
 void Form1::generate() {
     const QString password = Text2->text();

@@ -17,8 +17,8 @@ QFont makeFont(const QStringList& families, qreal pointSize, bool bold, bool ita
 }  // namespace
 
 QFont msSansSerif(qreal pointSize, bool bold, bool italic) {
-    static const QStringList families = {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
-                                         "Arial", "DejaVu Sans"};
+    static const QStringList families = {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial",
+                                         "DejaVu Sans"};
     return makeFont(families, pointSize, bold, italic);
 }
 

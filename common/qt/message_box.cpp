@@ -11,4 +11,6 @@ void showMessage(QWidget* parent, const QString& text) {
     box.exec();
 }
 
+QString fileNameInMessage(const std::filesystem::path& file) { return QString::fromStdString(file.generic_string()); }
+
 }  // namespace hall

@@ -47,8 +47,10 @@ Line::Line(int x1, int y1, int x2, int y2, QWidget* parent) : QWidget(parent), h
 void Line::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(palette().color(QPalette::WindowText));
-    if (horizontal_) painter.drawLine(0, 0, width() - 1, 0);
-    else painter.drawLine(0, 0, 0, height() - 1);
+    if (horizontal_)
+        painter.drawLine(0, 0, width() - 1, 0);
+    else
+        painter.drawLine(0, 0, 0, height() - 1);
 }
 
 }  // namespace hall

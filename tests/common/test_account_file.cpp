@@ -44,14 +44,20 @@ void TestAccountFile::scramble_data() {
         for (int i = 1; i <= 64; ++i) expected += char('a' + 2 * i - 1);
         QTest::newRow("70 characters keep 64") << seventy << true << expected;
     }
-    QTest::newRow("ascii 127 at 64") << (QByteArray(63, 'a') + char(127)) << true
-                                     << [] { QByteArray e; for (int i = 1; i <= 63; ++i) e += char('a' + 2 * i - 1); return e + char(254); }();
+    QTest::newRow("ascii 127 at 64") << (QByteArray(63, 'a') + char(127)) << true << [] {
+        QByteArray e;
+        for (int i = 1; i <= 63; ++i) e += char('a' + 2 * i - 1);
+        return e + char(254);
+    }();
     QTest::newRow("o-acute at 6 fits") << QByteArray("aaaaa\xf3") << true << QByteArray("bdfhj\xfe");
     QTest::newRow("o-acute at 7 breaks") << QByteArray("aaaaaa\xf3") << false << QByteArray();
     QTest::newRow("e-ogonek at 12 breaks") << (QByteArray(11, 'a') + '\xea') << false << QByteArray();
     QTest::newRow("s-acute at 51 breaks") << (QByteArray(50, 'a') + '\x9c') << false << QByteArray();
-    QTest::newRow("breaking beyond 64 is ignored") << (QByteArray(64, 'a') + '\xff') << true
-                                                   << [] { QByteArray e; for (int i = 1; i <= 64; ++i) e += char('a' + 2 * i - 1); return e; }();
+    QTest::newRow("breaking beyond 64 is ignored") << (QByteArray(64, 'a') + '\xff') << true << [] {
+        QByteArray e;
+        for (int i = 1; i <= 64; ++i) e += char('a' + 2 * i - 1);
+        return e;
+    }();
 }
 
 void TestAccountFile::scramble() {

@@ -24,7 +24,8 @@ void TestCommonQt::windows1250_data() {
     QTest::newRow("ascii") << "abc" << true << QByteArray("abc");
     QTest::newRow("empty") << "" << true << QByteArray();
     QTest::newRow("polish letters") << "óęąśłżźćńÓĘĄŚŁŻŹĆŃ" << true
-                                    << QByteArray("\xf3\xea\xb9\x9c\xb3\xbf\x9f\xe6\xf1\xd3\xca\xa5\x8c\xa3\xaf\x8f\xc6\xd1");
+                                    << QByteArray(
+                                           "\xf3\xea\xb9\x9c\xb3\xbf\x9f\xe6\xf1\xd3\xca\xa5\x8c\xa3\xaf\x8f\xc6\xd1");
     QTest::newRow("euro sign") << "€" << true << QByteArray("\x80");
     QTest::newRow("cjk") << "漢" << false << QByteArray();
     QTest::newRow("cyrillic") << "жук" << false << QByteArray();

@@ -83,9 +83,9 @@ void TestLampState::parse_data() {
     QTest::addColumn<QList<int>>("lit");
     QTest::newRow("all off") << allOffLine() << QList<int>{};
     QTest::newRow("lamp 41 on") << withEntry(allOffLine(), 41, "la41=3") << QList<int>{41};
-    QTest::newRow("0, 2 and 7 are lit")
-        << withEntry(withEntry(withEntry(allOffLine(), 1, "la1=0"), 2, "la2=2"), 3, "la3=7")
-        << QList<int>{1, 2, 3};
+    QTest::newRow("0, 2 and 7 are lit") << withEntry(withEntry(withEntry(allOffLine(), 1, "la1=0"), 2, "la2=2"), 3,
+                                                     "la3=7")
+                                        << QList<int>{1, 2, 3};
     QTest::newRow("blanks and leading zeros are off")
         << withEntry(withEntry(allOffLine(), 5, "la5= 1"), 6, "la6=01") << QList<int>{};
     QTest::newRow("1.0 is off") << withEntry(allOffLine(), 7, "la7=1.0") << QList<int>{};
@@ -95,13 +95,10 @@ void TestLampState::parse_data() {
     QTest::newRow("by position, not by name")
         << withEntry(withEntry(allOffLine(), 1, "la108=3"), 108, "la1=1") << QList<int>{1};
     QTest::newRow("name ignored") << withEntry(allOffLine(), 2, "zz=3") << QList<int>{2};
-    QTest::newRow("200 entries, first 108 count")
-        << (allOffLine() + entries(92, "3")) << QList<int>{};
+    QTest::newRow("200 entries, first 108 count") << (allOffLine() + entries(92, "3")) << QList<int>{};
     QTest::newRow("no final &") << allOffLine().chopped(1) << QList<int>{};
-    QTest::newRow("rest after 108 ignored") << (withEntry(allOffLine(), 108, "la108=3") + "garbage")
-                                            << QList<int>{108};
-    QTest::newRow("huge value is lit") << withEntry(allOffLine(), 4, "la4=" + QByteArray(400, '9'))
-                                       << QList<int>{4};
+    QTest::newRow("rest after 108 ignored") << (withEntry(allOffLine(), 108, "la108=3") + "garbage") << QList<int>{108};
+    QTest::newRow("huge value is lit") << withEntry(allOffLine(), 4, "la4=" + QByteArray(400, '9')) << QList<int>{4};
 }
 
 void TestLampState::parse() {
@@ -142,8 +139,11 @@ void TestLampState::readFile_data() {
     QTest::newRow("only CR LF") << QByteArray("\r\n") << false << QList<int>{};
     QTest::newRow("107 entries") << entries(107) + "\r\n" << false << QList<int>{};
     QTest::newRow("cut by a CR") << allOffLine().insert(300, '\r') << false << QList<int>{};
-    QTest::newRow("10 MB line without end") << entries(108, "3").repeated(10'000'000 / 800) << true
-                                            << [] { QList<int> all; for (int n = 1; n <= 108; ++n) all << n; return all; }();
+    QTest::newRow("10 MB line without end") << entries(108, "3").repeated(10'000'000 / 800) << true << [] {
+        QList<int> all;
+        for (int n = 1; n <= 108; ++n) all << n;
+        return all;
+    }();
     QTest::newRow("10 MB of one entry") << "la1=" + QByteArray(10'000'000, '1') << false << QList<int>{};
 }
 

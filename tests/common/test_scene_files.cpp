@@ -49,8 +49,7 @@ void TestSceneFiles::parseAssignments_data() {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<bool>("complete");
     QTest::addColumn<QStringList>("fields");
-    QTest::newRow("sensors") << QByteArray("a12345678") << true
-                             << QStringList{"1", "2", "3", "4", "5", "6", "7", "8"};
+    QTest::newRow("sensors") << QByteArray("a12345678") << true << QStringList{"1", "2", "3", "4", "5", "6", "7", "8"};
     QTest::newRow("short") << QByteArray("a90") << false << QStringList{"9", "0", "", "", "", "", "", ""};
     QTest::newRow("marker only") << QByteArray("a") << false << QStringList(8, QString());
     QTest::newRow("any character") << QByteArray("ax y-5678") << true

@@ -76,24 +76,40 @@ void TestTextNumber::generalFormat_data() {
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("point");
     QTest::addColumn<QString>("comma");
-    QTest::newRow("whole") << 7.0 << "7" << "7";
-    QTest::newRow("fraction") << 7.5 << "7.5" << "7,5";
-    QTest::newRow("negative") << -5.0 << "-5" << "-5";
-    QTest::newRow("half") << 0.5 << "0.5" << "0,5";
-    QTest::newRow("zero") << 0.0 << "0" << "0";
-    QTest::newRow("negative zero") << -0.0 << "0" << "0";
-    QTest::newRow("1E15") << 1e15 << "1E+15" << "1E+15";
-    QTest::newRow("15 digits") << 999999999999999.0 << "999999999999999" << "999999999999999";
+    QTest::newRow("whole") << 7.0 << "7"
+                           << "7";
+    QTest::newRow("fraction") << 7.5 << "7.5"
+                              << "7,5";
+    QTest::newRow("negative") << -5.0 << "-5"
+                              << "-5";
+    QTest::newRow("half") << 0.5 << "0.5"
+                          << "0,5";
+    QTest::newRow("zero") << 0.0 << "0"
+                          << "0";
+    QTest::newRow("negative zero") << -0.0 << "0"
+                                   << "0";
+    QTest::newRow("1E15") << 1e15 << "1E+15"
+                          << "1E+15";
+    QTest::newRow("15 digits") << 999999999999999.0 << "999999999999999"
+                               << "999999999999999";
     QTest::newRow("rounded to 15 digits") << 123456789012345678.0 << "1.23456789012346E+17"
                                           << "1,23456789012346E+17";
-    QTest::newRow("0.0001") << 0.0001 << "0.0001" << "0,0001";
-    QTest::newRow("0.00001") << 0.00001 << "1E-05" << "1E-05";
-    QTest::newRow("negative small") << -0.000012 << "-1.2E-05" << "-1,2E-05";
-    QTest::newRow("1.4") << 1.4 << "1.4" << "1,4";
-    QTest::newRow("one third") << 1.0 / 3 << "0.333333333333333" << "0,333333333333333";
-    QTest::newRow("largest double") << DBL_MAX << "1.79769313486232E+308" << "1,79769313486232E+308";
-    QTest::newRow("infinity clamps") << HUGE_VAL << "1.79769313486232E+308" << "1,79769313486232E+308";
-    QTest::newRow("three digit exponent") << 1e-100 << "1E-100" << "1E-100";
+    QTest::newRow("0.0001") << 0.0001 << "0.0001"
+                            << "0,0001";
+    QTest::newRow("0.00001") << 0.00001 << "1E-05"
+                             << "1E-05";
+    QTest::newRow("negative small") << -0.000012 << "-1.2E-05"
+                                    << "-1,2E-05";
+    QTest::newRow("1.4") << 1.4 << "1.4"
+                         << "1,4";
+    QTest::newRow("one third") << 1.0 / 3 << "0.333333333333333"
+                               << "0,333333333333333";
+    QTest::newRow("largest double") << DBL_MAX << "1.79769313486232E+308"
+                                    << "1,79769313486232E+308";
+    QTest::newRow("infinity clamps") << HUGE_VAL << "1.79769313486232E+308"
+                                     << "1,79769313486232E+308";
+    QTest::newRow("three digit exponent") << 1e-100 << "1E-100"
+                                          << "1E-100";
 }
 
 void TestTextNumber::generalFormat() {
@@ -109,16 +125,36 @@ void TestTextNumber::numberRewrite_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("point");
     QTest::addColumn<QString>("comma");
-    QTest::newRow("15") << "15" << "15" << "15";
-    QTest::newRow("15min") << "15min" << "15" << "15";
-    QTest::newRow("letters") << "abc" << "0" << "0";
-    QTest::newRow("cleared") << "" << "0" << "0";
-    QTest::newRow("007") << "007" << "7" << "7";
-    QTest::newRow("12ab") << "12ab" << "12" << "12";
-    QTest::newRow("-5") << "-5" << "-5" << "-5";
-    QTest::newRow("7.5") << "7.5" << "7.5" << "7,5";
-    QTest::newRow("key digit") << "5" << "5" << "5";
-    QTest::newRow("key letter") << "x" << "0" << "0";
+    QTest::newRow("15") << "15"
+                        << "15"
+                        << "15";
+    QTest::newRow("15min") << "15min"
+                           << "15"
+                           << "15";
+    QTest::newRow("letters") << "abc"
+                             << "0"
+                             << "0";
+    QTest::newRow("cleared") << ""
+                             << "0"
+                             << "0";
+    QTest::newRow("007") << "007"
+                         << "7"
+                         << "7";
+    QTest::newRow("12ab") << "12ab"
+                          << "12"
+                          << "12";
+    QTest::newRow("-5") << "-5"
+                        << "-5"
+                        << "-5";
+    QTest::newRow("7.5") << "7.5"
+                         << "7.5"
+                         << "7,5";
+    QTest::newRow("key digit") << "5"
+                               << "5"
+                               << "5";
+    QTest::newRow("key letter") << "x"
+                                << "0"
+                                << "0";
 }
 
 void TestTextNumber::numberRewrite() {

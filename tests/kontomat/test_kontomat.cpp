@@ -37,8 +37,10 @@ public:
         QLineEdit* edit = field(name);
         QTest::mouseClick(edit, Qt::LeftButton);
         edit->selectAll();
-        if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Delete);
-        else typeText(edit, text);
+        if (text.isEmpty())
+            QTest::keyClick(edit, Qt::Key_Delete);
+        else
+            typeText(edit, text);
     }
     void generate(const QString& user, const QString& password) {
         type("Text1", user);
@@ -89,11 +91,14 @@ void TestKontomat::createsAccountAndEnds_data() {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<QByteArray>("content");
-    QTest::newRow("abc") << "abc" << "abc" << QByteArray("beh\r\n");
-    QTest::newRow("empty password") << "anna" << "" << QByteArray("\r\n");
+    QTest::newRow("abc") << "abc"
+                         << "abc" << QByteArray("beh\r\n");
+    QTest::newRow("empty password") << "anna"
+                                    << "" << QByteArray("\r\n");
     QTest::newRow("70 characters store 64") << "long" << QString(70, 'a') << scrambledRun(64) + "\r\n";
     QTest::newRow("no code beyond 64 is ignored") << "far" << QString(64, 'a') + "漢" << scrambledRun(64) + "\r\n";
-    QTest::newRow("polish letter in range") << "Józef" << "óa" << QByteArray("\xf4\x64\r\n");
+    QTest::newRow("polish letter in range") << "Józef"
+                                            << "óa" << QByteArray("\xf4\x64\r\n");
 }
 
 void TestKontomat::createsAccountAndEnds() {
@@ -129,14 +134,22 @@ void TestKontomat::refusedWithoutWriting_data() {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("message");
-    QTest::newRow("empty name") << "" << "abc" << kBadName;
-    QTest::newRow("parent path") << "../x" << "abc" << kBadName;
-    QTest::newRow("backslash") << "..\\x" << "abc" << kBadName;
-    QTest::newRow("dot dot") << ".." << "abc" << kBadName;
-    QTest::newRow("configuration file") << "pakiet.txt" << "abc" << kBadName;
-    QTest::newRow("configuration file, upper case") << "VUZO3.TXT" << "abc" << kBadName;
-    QTest::newRow("o-acute at position 7") << "jan" << "aaaaaaó" << kBadPassword;
-    QTest::newRow("no Windows-1250 code") << "jan" << "ab漢" << kBadPassword;
+    QTest::newRow("empty name") << ""
+                                << "abc" << kBadName;
+    QTest::newRow("parent path") << "../x"
+                                 << "abc" << kBadName;
+    QTest::newRow("backslash") << "..\\x"
+                               << "abc" << kBadName;
+    QTest::newRow("dot dot") << ".."
+                             << "abc" << kBadName;
+    QTest::newRow("configuration file") << "pakiet.txt"
+                                        << "abc" << kBadName;
+    QTest::newRow("configuration file, upper case") << "VUZO3.TXT"
+                                                    << "abc" << kBadName;
+    QTest::newRow("o-acute at position 7") << "jan"
+                                           << "aaaaaaó" << kBadPassword;
+    QTest::newRow("no Windows-1250 code") << "jan"
+                                          << "ab漢" << kBadPassword;
 }
 
 void TestKontomat::refusedWithoutWriting() {

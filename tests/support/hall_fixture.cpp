@@ -17,8 +17,7 @@ bool TestHall::write(const QString& path, const QByteArray& bytes) {
 
 QStringList TestHall::listing() const {
     QStringList entries;
-    QDirIterator it(rootPath(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
+    QDirIterator it(rootPath(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
     const QDir root(rootPath());
     while (it.hasNext()) entries << root.relativeFilePath(it.next());
     entries.sort();

@@ -6,9 +6,9 @@
 #include "form1.h"
 #include "hall_fixture.h"
 #include "lamp_box.h"
-#include "twips.h"
 #include "scenes_page.h"
 #include "status_page.h"
+#include "twips.h"
 
 #include <QCoreApplication>
 #include <QPushButton>
@@ -21,7 +21,8 @@
 
 inline QByteArray stateLine(const QList<int>& litLamps, const QByteArray& litValue = "3") {
     QByteArray line;
-    for (int n = 1; n <= 108; ++n) line += "la" + QByteArray::number(n) + "=" + (litLamps.contains(n) ? litValue : "1") + "&";
+    for (int n = 1; n <= 108; ++n)
+        line += "la" + QByteArray::number(n) + "=" + (litLamps.contains(n) ? litValue : "1") + "&";
     return line;
 }
 

@@ -109,15 +109,9 @@ void Login::createControls() {
 
 void Login::check() {
     switch (verdict()) {
-    case Verdict::UnknownUser:
-        hall::showMessage(this, kUnknownUser);
-        break;
-    case Verdict::WrongPassword:
-        askAgainForPassword();
-        break;
-    case Verdict::Accepted:
-        openMainWindow();
-        break;
+        case Verdict::UnknownUser: hall::showMessage(this, kUnknownUser); break;
+        case Verdict::WrongPassword: askAgainForPassword(); break;
+        case Verdict::Accepted: openMainWindow(); break;
     }
 }
 

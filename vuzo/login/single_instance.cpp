@@ -32,9 +32,7 @@ QString comparablePath(const QString& path) {
 
 }  // namespace
 
-QString SingleInstance::currentKey() {
-    return keyFor(userName(), QDir::current().canonicalPath());
-}
+QString SingleInstance::currentKey() { return keyFor(userName(), QDir::current().canonicalPath()); }
 
 QString SingleInstance::keyFor(const QString& user, const QString& workingDirectory) {
     // Socket names have tight length limits; a hash of any path fits.

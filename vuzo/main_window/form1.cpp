@@ -39,8 +39,6 @@ const QColor kSensorCleared(20, 100, 10);
 
 QRect boxRect(const Box& box) { return twipsRect(box.left, box.top, box.width, box.height); }
 
-QString fileName(const std::filesystem::path& path) { return QString::fromStdString(path.generic_string()); }
-
 }  // namespace
 
 Form1::Form1(QWidget* parent) : QMainWindow(parent) {
@@ -141,14 +139,18 @@ void Form1::createPages() {
     connect(Frame1, &ScenesPage::lampBoxChanged, this, &Form1::onLampBoxChanged);
     connect(Frame1, &ScenesPage::saveRequested, this, &Form1::save);
     connect(Frame1, &ScenesPage::sceneSwitchRequested, this, &Form1::sceneSwitch);
-    connect(Frame3, &WeeklySchedulePage::timeSlotsRequested, this,
-            [this] { showPage(Frame6, {Frame1, Frame2, Frame4, Frame3, Frame5}); });
-    connect(Frame3, &WeeklySchedulePage::dateScheduleRequested, this,
-            [this] { showPage(Frame4, {Frame1, Frame2, Frame3, Frame5}); });
-    connect(Frame6, &TimeSlotPage::daysRequested, this,
-            [this] { showPage(Frame3, {Frame1, Frame2, Frame4, Frame5, Frame6}); });
-    connect(Frame4, &DateSchedulePage::daysRequested, this,
-            [this] { showPage(Frame3, {Frame1, Frame2, Frame4, Frame5}); });
+    connect(Frame3, &WeeklySchedulePage::timeSlotsRequested, this, [this] {
+        showPage(Frame6, {Frame1, Frame2, Frame4, Frame3, Frame5});
+    });
+    connect(Frame3, &WeeklySchedulePage::dateScheduleRequested, this, [this] {
+        showPage(Frame4, {Frame1, Frame2, Frame3, Frame5});
+    });
+    connect(Frame6, &TimeSlotPage::daysRequested, this, [this] {
+        showPage(Frame3, {Frame1, Frame2, Frame4, Frame5, Frame6});
+    });
+    connect(Frame4, &DateSchedulePage::daysRequested, this, [this] {
+        showPage(Frame3, {Frame1, Frame2, Frame4, Frame5});
+    });
 }
 
 void Form1::startUp() {
@@ -158,7 +160,7 @@ void Form1::startUp() {
     showPage(Frame5, {Frame1, Frame2, Frame3, Frame4, Frame6});
 
     const std::filesystem::path firstScene = hall::SceneFilePath(1);
-    if (!Frame1->loadScene(1)) startupProblems_ << fileName(firstScene);
+    if (!Frame1->loadScene(1)) startupProblems_ << hall::fileNameInMessage(firstScene);
     if (selectedScene() == 1)
         for (int i = 0; i < hall::kLampCount; ++i) lampFlags[i] = qint16(Frame1->lampBox(i));
 
@@ -168,14 +170,14 @@ void Form1::startUp() {
     if (const std::optional<hall::LampsLit> lit = hall::ReadStateFile())
         Frame5->showLamps(*lit);
     else
-        startupProblems_ << fileName(hall::kStateFilePath);
+        startupProblems_ << hall::fileNameInMessage(hall::kStateFilePath);
 }
 
 void Form1::loadAssignments() {
     const auto fill = [this](const std::filesystem::path& file, auto& fields) {
         const hall::AssignmentRead read = hall::ReadAssignmentFile(file, int(fields.size()));
         for (std::size_t k = 0; k < fields.size(); ++k) fields[k]->setText(hall::fromWindows1250(read.fields[k]));
-        if (!read.complete) startupProblems_ << fileName(file);
+        if (!read.complete) startupProblems_ << hall::fileNameInMessage(file);
     };
     fill(hall::kKeyFilePath, Frame1->Text9);
     fill(hall::kSensorFilePath, Frame1->Text10);
@@ -198,7 +200,8 @@ void Form1::fitOuterSize() {
 void Form1::reportStartupProblems() {
     const QStringList problems = std::exchange(startupProblems_, {});
     if (!problems.isEmpty())
-        hall::showMessage(this, QStringLiteral("Nie udało się odczytać plików: ") + problems.join(QStringLiteral(", ")));
+        hall::showMessage(this,
+                          QStringLiteral("Nie udało się odczytać plików: ") + problems.join(QStringLiteral(", ")));
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -233,7 +236,8 @@ void Form1::onSceneTabChosen(int index) { odczyt_tab(index + 1); }
 
 void Form1::odczyt_tab(int scene) {
     if (!Frame1->loadScene(scene))
-        hall::showMessage(this, QStringLiteral("Nie udało się odczytać pliku: ") + fileName(hall::SceneFilePath(scene)));
+        hall::showMessage(this, QStringLiteral("Nie udało się odczytać pliku: ") +
+                                    hall::fileNameInMessage(hall::SceneFilePath(scene)));
 }
 
 void Form1::onLampBoxChanged(int index, int value) {
@@ -257,11 +261,12 @@ void Form1::reportUnwritten(const QStringList& files) {
 }
 
 void Form1::allOff() {
-    if (!writeLampStates(hall::AllOffStates())) reportUnwritten({fileName(hall::kStateFilePath)});
+    if (!writeLampStates(hall::AllOffStates())) reportUnwritten({hall::fileNameInMessage(hall::kStateFilePath)});
 }
 
 void Form1::sceneSwitch() {
-    if (!writeLampStates(hall::SceneStates(Frame1->lampBoxes()))) reportUnwritten({fileName(hall::kStateFilePath)});
+    if (!writeLampStates(hall::SceneStates(Frame1->lampBoxes())))
+        reportUnwritten({hall::fileNameInMessage(hall::kStateFilePath)});
 }
 
 void Form1::save() { reportUnwritten(Frame1->save(selectedScene())); }

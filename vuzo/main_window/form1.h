@@ -18,7 +18,9 @@ class ScenesPage;
 class StatusPage;
 class TimeSlotPage;
 class WeeklySchedulePage;
-namespace hall { class ClickableLabel; }
+namespace hall {
+class ClickableLabel;
+}
 
 // The configurator's main window: the page tabs and the six pages, the scene
 // selector, the menus, and the procedures that cross pages.

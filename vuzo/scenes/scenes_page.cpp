@@ -3,6 +3,7 @@
 #include "controls.h"
 #include "fonts.h"
 #include "lamp_box.h"
+#include "message_box.h"
 #include "number_field.h"
 #include "page_frame.h"
 #include "scenes_layout.h"
@@ -21,8 +22,6 @@ using namespace scenes_layout;
 namespace {
 
 constexpr double kHighestScene = 8;
-
-QString fileName(const std::filesystem::path& path) { return QString::fromStdString(path.generic_string()); }
 
 }  // namespace
 
@@ -60,8 +59,9 @@ void ScenesPage::createSensorMarks() {
         mark->setObjectName(QStringLiteral("Shape1_%1").arg(k + 9));
         mark->setGeometry(twipsRect(kMarks[k].left, kMarks[k].top, kMarkSide, kMarkSide));
         mark->setFillColor(QColor(0, 128, 0));
-        QLabel* l = hall::placeLabel(QStringLiteral("C%1").arg(k + 1),
-                          twipsRect(kMarkLabels[k].left, kMarkLabels[k].top, kMarkLabelWidth, kMarkLabelHeight), this);
+        QLabel* l = hall::placeLabel(
+            QStringLiteral("C%1").arg(k + 1),
+            twipsRect(kMarkLabels[k].left, kMarkLabels[k].top, kMarkLabelWidth, kMarkLabelHeight), this);
         l->setFont(hall::timesNewRoman(8.25));
     }
 }
@@ -79,7 +79,8 @@ QLineEdit* ScenesPage::createAssignmentField(const QString& accessibleName, cons
 }
 
 void ScenesPage::createKeyFields() {
-    hall::placeLabel(QStringLiteral("klawisz"), twipsRect(5700, 3825, 510, 195), this)->setObjectName(QStringLiteral("Label37"));
+    hall::placeLabel(QStringLiteral("klawisz"), twipsRect(5700, 3825, 510, 195), this)
+        ->setObjectName(QStringLiteral("Label37"));
     for (int c = 0; c < 4; ++c)
         hall::placeLabel(QString::number(c + 1), twipsRect(kColumnLabelLefts[c], kColumnLabelTop, 90, 195), this);
     for (int r = 0; r < 6; ++r)
@@ -87,7 +88,8 @@ void ScenesPage::createKeyFields() {
     for (int i = 0; i < hall::kKeyCount; ++i) {
         const Point at = keyField(i);
         const QString key = QString(QChar('A' + i / 4)) + QString::number(i % 4 + 1);
-        Text9[i] = createAssignmentField(QStringLiteral("klawisz ") + key, twipsRect(at.left, at.top, kKeyWidth, kKeyHeight));
+        Text9[i] =
+            createAssignmentField(QStringLiteral("klawisz ") + key, twipsRect(at.left, at.top, kKeyWidth, kKeyHeight));
         Text9[i]->setObjectName(QStringLiteral("Text9_%1").arg(i));
     }
     Shape2 = new hall::Shape(hall::Shape::Kind::RoundedRectangle, this);
@@ -101,7 +103,7 @@ void ScenesPage::createSensorFields() {
     hall::placeLabel(QStringLiteral("czujniki ruchu"), twipsRect(960, 4365, 975, 195), this);
     for (int k = 0; k < hall::kSensorCount; ++k) {
         hall::placeLabel(QString::number(k + 1),
-              twipsRect(kInputLabelLefts[k], k == 0 ? kFirstInputLabelTop : kInputLabelTop, 90, 195), this);
+                         twipsRect(kInputLabelLefts[k], k == 0 ? kFirstInputLabelTop : kInputLabelTop, 90, 195), this);
         Text10[k] = createAssignmentField(QStringLiteral("czujnik %1").arg(k + 1),
                                           twipsRect(kSensorLefts[k], kSensorTop, kSensorWidth, kSensorHeight));
         Text10[k]->setObjectName(QStringLiteral("Text10_%1").arg(k));
@@ -173,7 +175,7 @@ std::vector<std::string> ScenesPage::fieldBytes(const QLineEdit* const* fields, 
 QStringList ScenesPage::save(int scene) {
     QStringList failed;
     const auto write = [&failed](const std::filesystem::path& path, bool written) {
-        if (!written) failed << fileName(path);
+        if (!written) failed << hall::fileNameInMessage(path);
     };
     const hall::SceneBoxes boxes = lampBoxes();
     write(hall::SceneFilePath(scene), hall::WriteSceneFile(hall::SceneFilePath(scene), boxes));

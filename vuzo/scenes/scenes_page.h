@@ -10,7 +10,9 @@ class LampBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-namespace hall { class Shape; }
+namespace hall {
+class Shape;
+}
 
 // The scenes page (Frame1): the lamp boxes of the scene on show, the scenes
 // assigned to the 24 keys and the 8 sensor inputs, "Zapisz" and

@@ -43,7 +43,8 @@ struct Layout {
     Area cancel, save;
 };
 constexpr Layout kLayout{
-    6015, 6120,
+    6015,
+    6120,
     {{{"Label46", "HARMONOGRAM WEDŁUG DAT", {2040, 90, 2820, 195}, true},
       {"Label29", "Scena:", {4605, 300, 615, 195}, true},
       {"Label20", "data", {1380, 540, 690, 285}, false},
@@ -57,15 +58,23 @@ constexpr Layout kLayout{
       {"Label22", "7", {5520, 570, 90, 195}, false},
       {"Label21", "8", {5745, 570, 90, 195}, false}}},
     {{{525, 810, 5970, 810}, {2535, 570, 2535, 5295}, {3930, 570, 3930, 5280}}},
-    495, 405,
+    495,
+    405,
     {855, 1290, 1725, 2160, 2595, 3030, 3465, 3900, 4335, 4785},
-    {1020, 570}, {1620, 420}, {2070, 405}, {2640, 495}, {3150, 540},
+    {1020, 570},
+    {1620, 420},
+    {2070, 405},
+    {2640, 495},
+    {3150, 540},
     300,
     {930, 1365, 1800, 2235, 2670, 3105, 3540, 3975, 4410, 4860},
     {4125, 4125, 4125, 4140, 4140, 4155, 4170, 4185, 4200, 4200},
     {1020, 1455, 1890, 2325, 2760, 3195, 3630, 4065, 4500, 4950},
-    225, 225, 195,
-    {2760, 5400, 1305, 450}, {4140, 5400, 1335, 450},
+    225,
+    225,
+    195,
+    {2760, 5400, 1305, 450},
+    {4140, 5400, 1335, 450},
 };
 
 const QString kCalendarPicture = QStringLiteral(":/schedule/calendar.png");
@@ -94,9 +103,9 @@ void DateSchedulePage::createHeadings() {
 
 void DateSchedulePage::createRow(int row) {
     const QString where = QStringLiteral(", wiersz %1").arg(row + 1);
-    QPushButton* calendar = schedule::addButton(this, QStringLiteral("Command5_%1").arg(row), QString(),
-                                                {kLayout.calendarLeft, kLayout.calendarTops[row], kLayout.calendarSide,
-                                                 kLayout.calendarSide});
+    QPushButton* calendar = schedule::addButton(
+        this, QStringLiteral("Command5_%1").arg(row), QString(),
+        {kLayout.calendarLeft, kLayout.calendarTops[row], kLayout.calendarSide, kLayout.calendarSide});
     calendar->setIcon(QIcon(kCalendarPicture));
     calendar->setIconSize(kCalendarPictureSize);
     calendar->setAccessibleName(QStringLiteral("kalendarz") + where);
@@ -122,9 +131,9 @@ void DateSchedulePage::createRow(int row) {
     for (int scene = 0; scene < kScenes; ++scene) {
         const int index = row * kScenes + scene;
         const Area at{kLayout.sceneLefts[row] + kLayout.sceneStep * scene, kLayout.sceneTops[row], kLayout.sceneWidth,
-                     kLayout.sceneHeight};
-        Check5[index] = schedule::addSceneBox(this, kFirstSceneBox + index,
-                                              QStringLiteral("scena %1").arg(scene + 1) + where, at);
+                      kLayout.sceneHeight};
+        Check5[index] =
+            schedule::addSceneBox(this, kFirstSceneBox + index, QStringLiteral("scena %1").arg(scene + 1) + where, at);
     }
 }
 

@@ -24,12 +24,12 @@ public:
 
     explicit DateSchedulePage(QWidget* parent = nullptr);
 
-    std::array<QPushButton*, kRows> Command5{};  // calendar button of the row
-    std::array<QLineEdit*, kRows> Text2{};       // year
-    std::array<QLineEdit*, kRows> Text3{};       // month
-    std::array<QLineEdit*, kRows> Text4{};       // day
-    std::array<QLineEdit*, kRows> Text5{};       // hour
-    std::array<QLineEdit*, kRows> Text6{};       // minute
+    std::array<QPushButton*, kRows> Command5{};        // calendar button of the row
+    std::array<QLineEdit*, kRows> Text2{};             // year
+    std::array<QLineEdit*, kRows> Text3{};             // month
+    std::array<QLineEdit*, kRows> Text4{};             // day
+    std::array<QLineEdit*, kRows> Text5{};             // hour
+    std::array<QLineEdit*, kRows> Text6{};             // minute
     std::array<QCheckBox*, kRows * kScenes> Check5{};  // Check5_64 … Check5_143: row × 8 + scene − 1
 
 signals:

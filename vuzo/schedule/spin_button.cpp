@@ -34,9 +34,12 @@ void SpinButton::setValue(int value) {
 }
 
 void SpinButton::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Up) stepUp();
-    else if (event->key() == Qt::Key_Down) stepDown();
-    else QWidget::keyPressEvent(event);
+    if (event->key() == Qt::Key_Up)
+        stepUp();
+    else if (event->key() == Qt::Key_Down)
+        stepDown();
+    else
+        QWidget::keyPressEvent(event);
 }
 
 // The arrows share the height, the upper one taking an odd pixel.

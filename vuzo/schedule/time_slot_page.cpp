@@ -34,7 +34,8 @@ struct Layout {
     Area save, cancel;
 };
 constexpr Layout kLayout{
-    6090, 6150,
+    6090,
+    6150,
     {{{"Label40", "godz.", {1500, 1230, 390, 195}},
       {"Label41", "min.", {2175, 1230, 285, 195}},
       {"Label11", "Scena:", {4185, 885, 510, 195}},
@@ -47,13 +48,27 @@ constexpr Layout kLayout{
       {"Label18", "7", {4920, 1230, 90, 195}},
       {"Label19", "8", {5145, 1230, 90, 195}}}},
     {1125, 1470, 5430, 1470},
-    1425, 2070, 480, 285,
+    1425,
+    2070,
+    480,
+    285,
     {1605, 1935, 2250, 2550, 2850, 3150, 3450, 3750},
-    1890, 2550, 180, 270,
+    1890,
+    2550,
+    180,
+    270,
     {1605, 1920, 2235, 2535, 2835, 3135, 3435, 3735},
     {1620, 1935, 2250, 2550, 2850, 3150, 3450, 3750},
-    3510, 3495, 225, 1710, 300, 3795, 225, 195,
-    {3000, 5070, 765, 435}, {3825, 5070, 765, 435},
+    3510,
+    3495,
+    225,
+    1710,
+    300,
+    3795,
+    225,
+    195,
+    {3000, 5070, 765, 435},
+    {3825, 5070, 765, 435},
 };
 
 // The spin buttons' ranges: hours start at 1, minutes at 0.
@@ -68,8 +83,8 @@ Area sceneBox(int slot, int scene) {
 }
 
 // The field follows its spin button whenever the spin button's value changes.
-SpinButton* addSpin(QWidget* page, const QString& name, const QString& accessibleName, int min, int max,
-                    const Area& at, QLineEdit* field) {
+SpinButton* addSpin(QWidget* page, const QString& name, const QString& accessibleName, int min, int max, const Area& at,
+                    QLineEdit* field) {
     auto* spin = new SpinButton(min, max, min, page);
     spin->setObjectName(name);
     spin->setAccessibleName(accessibleName);
@@ -106,14 +121,14 @@ void TimeSlotPage::createSlot(int slot) {
     // Created left to right, so that Tab walks the slot as it reads.
     Text8[slot] = schedule::addField(this, QStringLiteral("Text8_%1").arg(slot), QStringLiteral("godzina") + where,
                                      {kLayout.hourLeft, fieldTop, kLayout.fieldWidth, kLayout.fieldHeight});
-    SpinButton2[slot] = addSpin(this, QStringLiteral("SpinButton2_%1").arg(slot),
-                                QStringLiteral("zmiana godziny") + where, kHourMin, schedule::kHourLimit,
-                                spinBox(kLayout.hourSpinLeft, kLayout.hourSpinTops), Text8[slot]);
+    SpinButton2[slot] =
+        addSpin(this, QStringLiteral("SpinButton2_%1").arg(slot), QStringLiteral("zmiana godziny") + where, kHourMin,
+                schedule::kHourLimit, spinBox(kLayout.hourSpinLeft, kLayout.hourSpinTops), Text8[slot]);
     Text7[slot] = schedule::addField(this, QStringLiteral("Text7_%1").arg(slot), QStringLiteral("minuta") + where,
                                      {kLayout.minuteLeft, fieldTop, kLayout.fieldWidth, kLayout.fieldHeight});
-    SpinButton1[slot] = addSpin(this, QStringLiteral("SpinButton1_%1").arg(slot),
-                                QStringLiteral("zmiana minuty") + where, kMinuteMin, schedule::kMinuteLimit,
-                                spinBox(kLayout.minuteSpinLeft, kLayout.minuteSpinTops), Text7[slot]);
+    SpinButton1[slot] =
+        addSpin(this, QStringLiteral("SpinButton1_%1").arg(slot), QStringLiteral("zmiana minuty") + where, kMinuteMin,
+                schedule::kMinuteLimit, spinBox(kLayout.minuteSpinLeft, kLayout.minuteSpinTops), Text7[slot]);
     schedule::followTimeFieldRule(Text8[slot], schedule::kHourLimit);
     schedule::followTimeFieldRule(Text7[slot], schedule::kMinuteLimit);
 

@@ -20,10 +20,10 @@ public:
 
     explicit TimeSlotPage(QWidget* parent = nullptr);
 
-    std::array<QLineEdit*, kSlots> Text8{};            // hour
-    std::array<QLineEdit*, kSlots> Text7{};            // minute
-    std::array<SpinButton*, kSlots> SpinButton2{};     // hour, 1 … 23
-    std::array<SpinButton*, kSlots> SpinButton1{};     // minute, 0 … 59
+    std::array<QLineEdit*, kSlots> Text8{};             // hour
+    std::array<QLineEdit*, kSlots> Text7{};             // minute
+    std::array<SpinButton*, kSlots> SpinButton2{};      // hour, 1 … 23
+    std::array<SpinButton*, kSlots> SpinButton1{};      // minute, 0 … 59
     std::array<QCheckBox*, kSlots * kScenes> Check5{};  // slot × 8 + scene − 1
 
 signals:

@@ -21,22 +21,29 @@ struct Layout {
     Area next, dateSchedule, save;
 };
 constexpr Layout kLayout{
-    5580, 5205,
+    5580,
+    5205,
     {1365, 315, 2835, 195},
-    690, 1245, 315, 1455, 315,
-    {2730, 2895, 855, 450}, {2865, 4560, 1095, 480}, {3975, 4560, 1095, 480},
+    690,
+    1245,
+    315,
+    1455,
+    315,
+    {2730, 2895, 855, 450},
+    {2865, 4560, 1095, 480},
+    {3975, 4560, 1095, 480},
 };
 
 // As the days have always been spelled on this page.
-constexpr std::array<const char*, 7> kDays = {"Poniedziałek", "Wtorek", "Sroda", "Czwartek",
+constexpr std::array<const char*, 7> kDays = {"Poniedziałek", "Wtorek", "Sroda",    "Czwartek",
                                               "Piątek",       "Sobota", "Niedziela"};
 
 }  // namespace
 
 WeeklySchedulePage::WeeklySchedulePage(QWidget* parent) : QFrame(parent) {
     hall::setUpPage(this, "Frame3", kLayout.width, kLayout.height);
-    QLabel* title = schedule::addLabel(this, QStringLiteral("Label45"), QStringLiteral("HARMONOGRAM TYGODNIOWY"),
-                                       kLayout.title);
+    QLabel* title =
+        schedule::addLabel(this, QStringLiteral("Label45"), QStringLiteral("HARMONOGRAM TYGODNIOWY"), kLayout.title);
     title->setFont(hall::msSansSerif(8.25, true));
     for (int day = 0; day < int(Check4.size()); ++day) {
         Check4[day] = new QCheckBox(QString::fromUtf8(kDays[day]), this);

@@ -88,7 +88,8 @@ StatusPage::StatusPage(QWidget* parent) : QFrame(parent) {
     createSensorMarks();
     createLegend();
 
-    Command15 = hall::placeButton("Command15", QStringLiteral("Wyłącz oświetlenie"), twipsRect(4305, 4935, 2085, 435), this);
+    Command15 =
+        hall::placeButton("Command15", QStringLiteral("Wyłącz oświetlenie"), twipsRect(4305, 4935, 2085, 435), this);
     connect(Command15, &QPushButton::clicked, this, &StatusPage::allOffRequested);
 
     Timer1 = new QTimer(this);
@@ -101,8 +102,8 @@ StatusPage::StatusPage(QWidget* parent) : QFrame(parent) {
 void StatusPage::createLampPlan() {
     for (int i = 0; i < hall::kLampCount; ++i) {
         const PlanRow& row = kPlan[i / 9];
-        QPushButton* button =
-            lampStyleButton(QStringLiteral("Command8"), twipsRect(row.lefts[i % 9], row.top, kLampWidth, kLampHeight), this);
+        QPushButton* button = lampStyleButton(QStringLiteral("Command8"),
+                                              twipsRect(row.lefts[i % 9], row.top, kLampWidth, kLampHeight), this);
         button->setObjectName(QStringLiteral("Command8_%1").arg(i));
         setButtonColour(button, kLampOff);
         connect(button, &QPushButton::clicked, this, [this, i] { emit lampClicked(i); });
@@ -114,7 +115,7 @@ void StatusPage::createSensorMarks() {
     for (int k = 0; k < hall::kSensorCount; ++k) {
         const Point at = kSensorLabels[k];
         Label43[k] = hall::placeLabel(QStringLiteral("C%1").arg(k + 1),
-                           twipsRect(at.left, at.top, kSensorLabelWidth, kSensorLabelHeight), this);
+                                      twipsRect(at.left, at.top, kSensorLabelWidth, kSensorLabelHeight), this);
         Label43[k]->setFont(hall::timesNewRoman(8.25));
     }
     for (int k = 0; k < kSensorMarks; ++k) {

@@ -10,7 +10,9 @@
 class QLabel;
 class QPushButton;
 class QTimer;
-namespace hall { class Shape; }
+namespace hall {
+class Shape;
+}
 
 // The status page (Frame5): the plan of the 108 lamps, coloured from the lamp
 // state file every second, the legend with the sensor simulation keys, the
@@ -40,7 +42,7 @@ public slots:
 
 signals:
     void lampClicked(int index);
-    void allOffRequested();        // "Wyłącz oświetlenie"
+    void allOffRequested();          // "Wyłącz oświetlenie"
     void sensorKeyTyped(int digit);  // a digit typed on the yellow legend button
 
 protected:

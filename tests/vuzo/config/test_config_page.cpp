@@ -64,12 +64,18 @@ void TestConfigPage::delayIsANumber_data() {
     row("pasted negative", false, "-5", "-5");
     row("pasted hexadecimal", false, "&H1F", "31");
     // The separator matters: a comma ends the next reading.
-    QTest::newRow("fraction, separator .") << "." << false << "7.5" << "7.5";
-    QTest::newRow("fraction, separator ,") << "," << false << "7.5" << "7";
-    QTest::newRow("beyond a double, separator .") << "." << false << "1e400" << "1.79769313486232E+308";
-    QTest::newRow("beyond a double, separator ,") << "," << false << "1e400" << "1";
-    QTest::newRow("below a double, separator .") << "." << false << "-1e400" << "-1.79769313486232E+308";
-    QTest::newRow("below a double, separator ,") << "," << false << "-1e400" << "-1";
+    QTest::newRow("fraction, separator .") << "." << false << "7.5"
+                                           << "7.5";
+    QTest::newRow("fraction, separator ,") << "," << false << "7.5"
+                                           << "7";
+    QTest::newRow("beyond a double, separator .") << "." << false << "1e400"
+                                                  << "1.79769313486232E+308";
+    QTest::newRow("beyond a double, separator ,") << "," << false << "1e400"
+                                                  << "1";
+    QTest::newRow("below a double, separator .") << "." << false << "-1e400"
+                                                 << "-1.79769313486232E+308";
+    QTest::newRow("below a double, separator ,") << "," << false << "-1e400"
+                                                 << "-1";
 }
 
 void TestConfigPage::delayIsANumber() {
@@ -80,8 +86,10 @@ void TestConfigPage::delayIsANumber() {
     QLocale::setDefault(separatorLocale(separator));
     ConfigPage page;
     page.show();
-    if (typed) QTest::keyClicks(page.Text1, entry);
-    else paste(page.Text1, entry);
+    if (typed)
+        QTest::keyClicks(page.Text1, entry);
+    else
+        paste(page.Text1, entry);
     QCOMPARE(page.Text1->text(), shown);
 }
 

@@ -41,8 +41,10 @@ public:
         QLineEdit* edit = field(name);
         QTest::mouseClick(edit, Qt::LeftButton);
         edit->selectAll();
-        if (text.isEmpty()) QTest::keyClick(edit, Qt::Key_Delete);
-        else typeText(edit, text);
+        if (text.isEmpty())
+            QTest::keyClick(edit, Qt::Key_Delete);
+        else
+            typeText(edit, text);
     }
     void enter(const QString& user, const QString& password) {
         type("Text1", user);
@@ -126,10 +128,10 @@ void TestLogin::rightPasswordOpensMainWindow_data() {
     QTest::addColumn<QString>("password");
     QTest::newRow("abc") << "jan" << QByteArray("beh\r\n") << "abc";
     QTest::newRow("empty password") << "anna" << QByteArray("\r\n") << "";
-    QTest::newRow("differs beyond the 64th character")
-        << "long" << scrambledRun(64) + "\r\n" << QString(64, 'a') + "XYZ";
-    QTest::newRow("uncodable character beyond the 64th")
-        << "long" << scrambledRun(64) + "\r\n" << QString(64, 'a') + QStringLiteral("漢");
+    QTest::newRow("differs beyond the 64th character") << "long" << scrambledRun(64) + "\r\n"
+                                                       << QString(64, 'a') + "XYZ";
+    QTest::newRow("uncodable character beyond the 64th") << "long" << scrambledRun(64) + "\r\n"
+                                                         << QString(64, 'a') + QStringLiteral("漢");
     QTest::newRow("stored comma") << "plus" << QByteArray(",\r\n") << "+";
     QTest::newRow("Polish letters") << "Józef" << QByteArray("\xf4\x64\r\n") << "óa";
 }
@@ -157,17 +159,34 @@ void TestLogin::unknownUser_data() {
     QTest::addColumn<QString>("accountFile");  // relative to the hall's root; "/" at the end: a directory
     QTest::addColumn<QByteArray>("content");
     const QByteArray abc("beh\r\n");
-    QTest::newRow("empty name") << "" << "abc" << "" << QByteArray();
-    QTest::newRow("no such account") << "marek" << "abc" << "konfigurator/jan" << abc;
-    QTest::newRow("zero-byte account file") << "marek" << "" << "konfigurator/marek" << QByteArray();
-    QTest::newRow("name reaching the parent") << "../x" << "abc" << "x" << abc;
-    QTest::newRow("configurator's own file") << "pakiet.txt" << "abc" << "konfigurator/pakiet.txt" << abc;
-    QTest::newRow("own file, other case") << "PAKIET.TXT" << "abc" << "konfigurator/PAKIET.TXT" << abc;
-    QTest::newRow("directory") << "skrzynka" << "" << "konfigurator/skrzynka/" << QByteArray();
+    QTest::newRow("empty name") << ""
+                                << "abc"
+                                << "" << QByteArray();
+    QTest::newRow("no such account") << "marek"
+                                     << "abc"
+                                     << "konfigurator/jan" << abc;
+    QTest::newRow("zero-byte account file") << "marek"
+                                            << ""
+                                            << "konfigurator/marek" << QByteArray();
+    QTest::newRow("name reaching the parent") << "../x"
+                                              << "abc"
+                                              << "x" << abc;
+    QTest::newRow("configurator's own file") << "pakiet.txt"
+                                             << "abc"
+                                             << "konfigurator/pakiet.txt" << abc;
+    QTest::newRow("own file, other case") << "PAKIET.TXT"
+                                          << "abc"
+                                          << "konfigurator/PAKIET.TXT" << abc;
+    QTest::newRow("directory") << "skrzynka"
+                               << ""
+                               << "konfigurator/skrzynka/" << QByteArray();
     // ó (243) plus 13 leaves the byte range: whatever was stored, never a match.
-    QTest::newRow("o-acute at position 7") << "jan" << "aaaaaaó" << "konfigurator/jan"
-                                           << QByteArray("bdfhjl\x00\r\n", 9);
-    QTest::newRow("character without a code") << "jan" << "ab漢" << "konfigurator/jan" << abc;
+    QTest::newRow("o-acute at position 7") << "jan"
+                                           << "aaaaaaó"
+                                           << "konfigurator/jan" << QByteArray("bdfhjl\x00\r\n", 9);
+    QTest::newRow("character without a code") << "jan"
+                                              << "ab漢"
+                                              << "konfigurator/jan" << abc;
 }
 
 void TestLogin::unknownUser() {
@@ -175,8 +194,10 @@ void TestLogin::unknownUser() {
     QFETCH(QString, password);
     QFETCH(QString, accountFile);
     QFETCH(QByteArray, content);
-    if (accountFile.endsWith('/')) QVERIFY(QDir(hall->rootPath()).mkpath(accountFile));
-    else if (!accountFile.isEmpty()) QVERIFY(TestHall::write(hall->rootFile(accountFile), content));
+    if (accountFile.endsWith('/'))
+        QVERIFY(QDir(hall->rootPath()).mkpath(accountFile));
+    else if (!accountFile.isEmpty())
+        QVERIFY(TestHall::write(hall->rootFile(accountFile), content));
     Operator op;
     op.enter(user, password);
     QTest::mouseClick(op.button("Command1"), Qt::LeftButton);

@@ -154,8 +154,10 @@ void TestLoginStartup::endsWithoutLogin() {
     QFETCH(bool, closeBox);
     const Run run = runConfigurator([closeBox](Login& login) {
         typeText(login.findChild<QLineEdit*>("Text1"), "jan");
-        if (closeBox) login.close();
-        else QTest::mouseClick(login.findChild<QPushButton*>("Command2"), Qt::LeftButton);
+        if (closeBox)
+            login.close();
+        else
+            QTest::mouseClick(login.findChild<QPushButton*>("Command2"), Qt::LeftButton);
     });
     QVERIFY(!run.gaveUp);
     QCOMPARE(run.status, 0);

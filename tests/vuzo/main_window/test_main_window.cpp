@@ -1,8 +1,8 @@
 #include "configurator.h"
 #include "form3.h"
 #include "form4.h"
-#include "message_watcher.h"
 #include "lamp_box.h"
+#include "message_watcher.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,7 +16,8 @@
 
 namespace {
 
-const QString kAllMissing = QStringLiteral("Nie udało się odczytać plików: vuzo1.txt, pakiet.txt, czuj.txt, ../actual.txt");
+const QString kAllMissing =
+    QStringLiteral("Nie udało się odczytać plików: vuzo1.txt, pakiet.txt, czuj.txt, ../actual.txt");
 
 // Stands in for the desktop's browser: records what it was asked to open.
 class BrowserRecorder : public QObject {
@@ -62,8 +63,7 @@ void TestMainWindow::titleAndFirstPage() {
     QVERIFY(hall.layDefaults());
     MessageWatcher messages;
     Configurator c;
-    QCOMPARE(c.form->windowTitle().toUtf8(),
-             QByteArray("KONFIGURATOR O\xc5\x9aWIETLENIA  HALI     >< VELTRONA><"));
+    QCOMPARE(c.form->windowTitle().toUtf8(), QByteArray("KONFIGURATOR O\xc5\x9aWIETLENIA  HALI     >< VELTRONA><"));
     QCOMPARE(c.visiblePages(), QList<int>{5});
     QCOMPARE(c.page(5)->pos(), QPoint(102, 47));
     QVERIFY(!c.tabs(1)->isVisible());
@@ -139,7 +139,8 @@ void TestMainWindow::badHallOpensWithDefaults_data() {
     QTest::newRow("sensors missing") << "konfigurator/czuj.txt" << QByteArray() << "czuj.txt";
     QTest::newRow("sensors only CR LF") << "konfigurator/czuj.txt" << QByteArray("\r\n") << "czuj.txt";
     QTest::newRow("state missing") << "actual.txt" << QByteArray() << "../actual.txt";
-    QTest::newRow("state short") << "actual.txt" << stateLine({}).left(300) + "\r\n" << "../actual.txt";
+    QTest::newRow("state short") << "actual.txt" << stateLine({}).left(300) + "\r\n"
+                                 << "../actual.txt";
     QTest::newRow("state damaged") << "actual.txt" << stateLine({}).replace("la9=1", "la9=x") + "\r\n"
                                    << "../actual.txt";
 }
@@ -155,14 +156,18 @@ void TestMainWindow::badHallOpensWithDefaults() {
     QVERIFY(TestHall::write(hall.workFile("vuzo1.txt"), sceneLine({2, 3}) + "\r\n"));
     QVERIFY(TestHall::write(hall.rootFile("actual.txt"), stateLine({4}) + "\r\n"));
     const QString path = hall.rootFile(file);
-    if (content.isEmpty()) QVERIFY(QFile::remove(path));
-    else QVERIFY(TestHall::write(path, content));
+    if (content.isEmpty())
+        QVERIFY(QFile::remove(path));
+    else
+        QVERIFY(TestHall::write(path, content));
     MessageWatcher messages;
     Configurator c;
     QTRY_COMPARE(messages.texts(), QStringList{QStringLiteral("Nie udało się odczytać plików: ") + named});
     QVERIFY(c.form->isVisible());
-    if (named == "../actual.txt") QCOMPARE(c.lampColour(4), QColor(192, 192, 192));
-    else QCOMPARE(c.lampColour(4), QColor(250, 250, 10));
+    if (named == "../actual.txt")
+        QCOMPARE(c.lampColour(4), QColor(192, 192, 192));
+    else
+        QCOMPARE(c.lampColour(4), QColor(250, 250, 10));
 }
 
 void TestMainWindow::pageSwitch_data() {
@@ -263,8 +268,8 @@ void TestMainWindow::helpAndVendorPages() {
     menuAction(*c.form, "o")->trigger();
     QTest::mouseClick(c.form->findChild<Form4*>()->findChild<QLabel*>("Image2"), Qt::LeftButton);
     const QUrl vendor(QStringLiteral("https://veltrona.example/"));
-    QCOMPARE(browser.opened, (QList<QUrl>{QUrl::fromLocalFile(QDir(hall.workPath()).canonicalPath() + "/help.htm"),
-                                          vendor, vendor}));
+    QCOMPARE(browser.opened,
+             (QList<QUrl>{QUrl::fromLocalFile(QDir(hall.workPath()).canonicalPath() + "/help.htm"), vendor, vendor}));
 }
 
 void TestMainWindow::closingEndsProgram() {

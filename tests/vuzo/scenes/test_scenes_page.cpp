@@ -147,7 +147,8 @@ void TestScenesPage::savedSceneSurvivesRestart() {
     expected[10] = '2';
     QCOMPARE(TestHall::read(hall.workFile("vuzo1.txt")), expected + "\r\n");
     Scenes again;
-    for (int n = 1; n <= 108; ++n) QCOMPARE(again.scenes()->lampBox(n - 1), n == 10 ? 2 : (n == 1 || n == 5 || n == 108));
+    for (int n = 1; n <= 108; ++n)
+        QCOMPARE(again.scenes()->lampBox(n - 1), n == 10 ? 2 : (n == 1 || n == 5 || n == 108));
 }
 
 void TestScenesPage::tabSwitchDropsEdits() {
@@ -194,10 +195,14 @@ void TestScenesPage::changeRule_data() {
     QTest::addColumn<QString>("shown");
     for (bool key : {true, false}) {
         const char* kind = key ? "key" : "sensor";
-        QTest::addRow("%s 9", kind) << key << "9" << "8";
-        QTest::addRow("%s 8", kind) << key << "8" << "8";
-        QTest::addRow("%s 0", kind) << key << "0" << "0";
-        QTest::addRow("%s letter", kind) << key << "x" << "x";
+        QTest::addRow("%s 9", kind) << key << "9"
+                                    << "8";
+        QTest::addRow("%s 8", kind) << key << "8"
+                                    << "8";
+        QTest::addRow("%s 0", kind) << key << "0"
+                                    << "0";
+        QTest::addRow("%s letter", kind) << key << "x"
+                                         << "x";
     }
 }
 
@@ -222,12 +227,18 @@ void TestScenesPage::leaveRule_data() {
     QTest::addColumn<QString>("left");
     for (bool key : {true, false}) {
         const char* kind = key ? "key" : "sensor";
-        QTest::addRow("%s 0", kind) << key << "0" << "1";
-        QTest::addRow("%s letter", kind) << key << "x" << "1";
-        QTest::addRow("%s minus", kind) << key << "-" << "1";
-        QTest::addRow("%s emptied", kind) << key << "" << "1";
-        QTest::addRow("%s 5", kind) << key << "5" << "5";
-        QTest::addRow("%s 9", kind) << key << "9" << "8";
+        QTest::addRow("%s 0", kind) << key << "0"
+                                    << "1";
+        QTest::addRow("%s letter", kind) << key << "x"
+                                         << "1";
+        QTest::addRow("%s minus", kind) << key << "-"
+                                        << "1";
+        QTest::addRow("%s emptied", kind) << key << ""
+                                          << "1";
+        QTest::addRow("%s 5", kind) << key << "5"
+                                    << "5";
+        QTest::addRow("%s 9", kind) << key << "9"
+                                    << "8";
     }
 }
 
@@ -368,8 +379,8 @@ void TestScenesPage::failedSaveNamesFile() {
     ageFiles(hall);
     s.clickSave();
     QCOMPARE(messages.texts(), QStringList{QStringLiteral("Nie udało się zapisać plików: ../sc2.txt")});
-    QCOMPARE(writtenFiles(hall), (QStringList{"konfigurator/czuj.txt", "konfigurator/pakiet.txt",
-                                              "konfigurator/vuzo3.txt", "sc5.txt"}));
+    QCOMPARE(writtenFiles(hall),
+             (QStringList{"konfigurator/czuj.txt", "konfigurator/pakiet.txt", "konfigurator/vuzo3.txt", "sc5.txt"}));
     QVERIFY(QFileInfo(hall.rootFile("sc2.txt")).isDir());
     QCOMPARE(TestHall::read(hall.rootFile("sc5.txt")), stateLine({9}) + "\r\n");
 }

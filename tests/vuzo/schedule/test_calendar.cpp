@@ -56,7 +56,8 @@ bool clickDay(QCalendarWidget* view, QDate page, QDate date) {
     for (int row = firstRow; row < model->rowCount(); ++row)
         for (int column = firstColumn; column < model->columnCount(); ++column) {
             if (cellDate(model, row, column, page, monthOffset) != date) continue;
-            QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(model->index(row, column)).center());
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                              table->visualRect(model->index(row, column)).center());
             settle();
             return true;
         }
@@ -109,16 +110,16 @@ void TestCalendar::pickFillsRowHarm_data() {
     QTest::addColumn<QDate>("page");
     QTest::addColumn<QDate>("date");
     QTest::addColumn<QStringList>("written");
-    QTest::newRow("5 March 2006 into row 0") << QList<int>{0} << false << QDate(2006, 3, 1) << QDate(2006, 3, 5)
-                                              << QStringList{"2006", "03", "05"};
+    QTest::newRow("5 March 2006 into row 0")
+        << QList<int>{0} << false << QDate(2006, 3, 1) << QDate(2006, 3, 5) << QStringList{"2006", "03", "05"};
     QTest::newRow("row 4, then row 7") << QList<int>{4, 7} << false << QDate(2006, 3, 1) << QDate(2006, 3, 5)
                                        << QStringList{"2006", "03", "05"};
-    QTest::newRow("after leaving the page") << QList<int>{2} << true << QDate(2030, 12, 1) << QDate(2030, 12, 24)
-                                            << QStringList{"2030", "12", "24"};
-    QTest::newRow("first selectable day") << QList<int>{9} << false << QDate(2006, 1, 1) << QDate(2006, 1, 1)
-                                          << QStringList{"2006", "01", "01"};
-    QTest::newRow("day of the next month") << QList<int>{5} << false << QDate(2011, 5, 1) << QDate(2011, 6, 2)
-                                           << QStringList{"2011", "06", "02"};
+    QTest::newRow("after leaving the page")
+        << QList<int>{2} << true << QDate(2030, 12, 1) << QDate(2030, 12, 24) << QStringList{"2030", "12", "24"};
+    QTest::newRow("first selectable day")
+        << QList<int>{9} << false << QDate(2006, 1, 1) << QDate(2006, 1, 1) << QStringList{"2006", "01", "01"};
+    QTest::newRow("day of the next month")
+        << QList<int>{5} << false << QDate(2011, 5, 1) << QDate(2011, 6, 2) << QStringList{"2011", "06", "02"};
     QTest::newRow("last selectable day") << QList<int>{3} << false << QDate(9999, 12, 1) << QDate(9999, 12, 31)
                                          << QStringList{"9999", "12", "31"};
 }

@@ -32,7 +32,8 @@ void addTimeRows() {
         const QString limit = QString::number(f.limit);
         const auto row = [&f](const char* name, const char* separator, bool typed, const QString& entry,
                               const QString& shown) {
-            QTest::addRow("%s %s, separator %s", f.name, name, separator) << f.name << separator << typed << entry << shown;
+            QTest::addRow("%s %s, separator %s", f.name, name, separator)
+                << f.name << separator << typed << entry << shown;
         };
         row("above the limit", ".", true, f.limit == 23 ? "25" : "75", limit);
         row("at the limit", ".", false, limit, limit);
@@ -53,7 +54,8 @@ void addDateRows() {
     for (const char* field : {"Text3_0", "Text4_9"}) {
         const auto row = [field](const char* name, const char* separator, bool typed, const char* entry,
                                  const char* shown) {
-            QTest::addRow("%s %s, separator %s", field, name, separator) << field << separator << typed << entry << shown;
+            QTest::addRow("%s %s, separator %s", field, name, separator)
+                << field << separator << typed << entry << shown;
         };
         row("one digit", ".", true, "7", "07");
         row("padded", ".", true, "05", "05");
@@ -71,9 +73,15 @@ void addDateRows() {
         row("below a double", ".", false, "-1e400", "00");
         row("beyond a double", ".", false, "1e400", "1e400");
     }
-    QTest::newRow("year keeps letters") << "Text2_4" << "." << true << "abc" << "abc";
-    QTest::newRow("year keeps one digit") << "Text2_4" << "." << true << "7" << "7";
-    QTest::newRow("year cleared") << "Text2_4" << "." << false << "<cleared>" << "";
+    QTest::newRow("year keeps letters") << "Text2_4"
+                                        << "." << true << "abc"
+                                        << "abc";
+    QTest::newRow("year keeps one digit") << "Text2_4"
+                                          << "." << true << "7"
+                                          << "7";
+    QTest::newRow("year cleared") << "Text2_4"
+                                  << "." << false << "<cleared>"
+                                  << "";
 }
 
 }  // namespace
@@ -110,8 +118,10 @@ void TestScheduleFields::fieldRule() {
     SchedulePages pages;
     QLineEdit* edit = pages.field(field);
     QVERIFY(edit);
-    if (typed) QTest::keyClicks(edit, entry);
-    else enter(edit, entry);
+    if (typed)
+        QTest::keyClicks(edit, entry);
+    else
+        enter(edit, entry);
     QCOMPARE(edit->text(), shown);
 }
 
@@ -131,18 +141,36 @@ void TestScheduleFields::spinButton_data() {
     QTest::addColumn<int>("value");
     const QString hour = QStringLiteral("SpinButton2_3");
     const QString minute = QStringLiteral("SpinButton1_3");
-    QTest::newRow("hour, first down") << hour << "" << "d" << "" << 1;
-    QTest::newRow("hour, first up") << hour << "" << "u" << "2" << 2;
-    QTest::newRow("minute, first up") << minute << "" << "u" << "1" << 1;
-    QTest::newRow("minute, first down") << minute << "" << "d" << "" << 0;
-    QTest::newRow("hour, up after typing 10") << hour << "10" << "u" << "2" << 2;
-    QTest::newRow("minute, up after typing 30") << minute << "30" << "uu" << "2" << 2;
-    QTest::newRow("hour, typed text kept at the bottom") << hour << "7" << "d" << "7" << 1;
+    QTest::newRow("hour, first down") << hour << ""
+                                      << "d"
+                                      << "" << 1;
+    QTest::newRow("hour, first up") << hour << ""
+                                    << "u"
+                                    << "2" << 2;
+    QTest::newRow("minute, first up") << minute << ""
+                                      << "u"
+                                      << "1" << 1;
+    QTest::newRow("minute, first down") << minute << ""
+                                        << "d"
+                                        << "" << 0;
+    QTest::newRow("hour, up after typing 10") << hour << "10"
+                                              << "u"
+                                              << "2" << 2;
+    QTest::newRow("minute, up after typing 30") << minute << "30"
+                                                << "uu"
+                                                << "2" << 2;
+    QTest::newRow("hour, typed text kept at the bottom") << hour << "7"
+                                                         << "d"
+                                                         << "7" << 1;
     QTest::newRow("hour, stops at 23") << hour << "" << QString(25, 'u') << "23" << 23;
-    QTest::newRow("hour, back down to 1") << hour << "" << "uuu" + QString(5, 'd') << "1" << 1;
+    QTest::newRow("hour, back down to 1") << hour << ""
+                                          << "uuu" + QString(5, 'd') << "1" << 1;
     QTest::newRow("minute, stops at 59") << minute << "" << QString(62, 'u') << "59" << 59;
-    QTest::newRow("minute, back down to 0") << minute << "" << "uu" + QString(3, 'd') << "0" << 0;
-    QTest::newRow("hour, arrow key") << hour << "" << "++" << "3" << 3;
+    QTest::newRow("minute, back down to 0") << minute << ""
+                                            << "uu" + QString(3, 'd') << "0" << 0;
+    QTest::newRow("hour, arrow key") << hour << ""
+                                     << "++"
+                                     << "3" << 3;
 }
 
 void TestScheduleFields::spinButton() {
@@ -158,8 +186,10 @@ void TestScheduleFields::spinButton() {
     QLineEdit* field = (hour ? pages.timeSlots.Text8 : pages.timeSlots.Text7)[3];
     QTest::keyClicks(field, typed);
     for (const QChar c : clicks) {
-        if (c == '+') QTest::keyClick(button, Qt::Key_Up);
-        else QTest::mouseClick(button->findChild<QToolButton*>(c == 'u' ? "up" : "down"), Qt::LeftButton);
+        if (c == '+')
+            QTest::keyClick(button, Qt::Key_Up);
+        else
+            QTest::mouseClick(button->findChild<QToolButton*>(c == 'u' ? "up" : "down"), Qt::LeftButton);
     }
     QCOMPARE(field->text(), shown);
     QCOMPARE(button->value(), value);

@@ -54,7 +54,8 @@ bool showFrame(const Configurator& c, int frame) {
 // What the operator can see changed on a page: its fields and boxes.
 QStringList pageEntries(QFrame* page) {
     QStringList entries;
-    for (const QLineEdit* field : page->findChildren<QLineEdit*>()) entries << field->objectName() + "=" + field->text();
+    for (const QLineEdit* field : page->findChildren<QLineEdit*>())
+        entries << field->objectName() + "=" + field->text();
     for (const QCheckBox* box : page->findChildren<QCheckBox*>())
         entries << box->objectName() + "=" + QString::number(box->checkState());
     return entries;
@@ -134,8 +135,8 @@ void TestSchedulePages::namedForTheOperator() {
     for (int frame : {2, 3, 4, 6}) {
         for (QWidget* w : c.page(frame)->findChildren<QWidget*>()) {
             const auto* button = qobject_cast<QAbstractButton*>(w);
-            const bool captionless = qobject_cast<QLineEdit*>(w) || qobject_cast<SpinButton*>(w) ||
-                                     (button && button->text().isEmpty());
+            const bool captionless =
+                qobject_cast<QLineEdit*>(w) || qobject_cast<SpinButton*>(w) || (button && button->text().isEmpty());
             if (captionless) QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
             if (!w->objectName().startsWith("Check5_")) continue;
             sceneBoxes << w->objectName();
@@ -153,16 +154,17 @@ void TestSchedulePages::pageSwitch_data() {
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("shown");
     QTest::addColumn<QStringList>("events");
-    QTest::newRow("Dalej ") << 3 << "Command14" << 6
-                            << QStringList{"show Frame6", "hide Frame1", "hide Frame2", "hide Frame4", "hide Frame3",
-                                           "hide Frame5"};
+    QTest::newRow("Dalej ") << 3 << "Command14" << 6 << QStringList{"show Frame6", "hide Frame1", "hide Frame2",
+                                                                    "hide Frame4", "hide Frame3", "hide Frame5"};
     QTest::newRow("Harmonogram szczególny")
-        << 3 << "Command3" << 4 << QStringList{"show Frame4", "hide Frame1", "hide Frame2", "hide Frame3", "hide Frame5"};
+        << 3 << "Command3" << 4
+        << QStringList{"show Frame4", "hide Frame1", "hide Frame2", "hide Frame3", "hide Frame5"};
     QTest::newRow("Anuluj of the time slots")
         << 6 << "Command13" << 3
         << QStringList{"show Frame3", "hide Frame1", "hide Frame2", "hide Frame4", "hide Frame5", "hide Frame6"};
-    QTest::newRow("Anuluj of the dates")
-        << 4 << "Command7" << 3 << QStringList{"show Frame3", "hide Frame1", "hide Frame2", "hide Frame4", "hide Frame5"};
+    QTest::newRow("Anuluj of the dates") << 4 << "Command7" << 3
+                                         << QStringList{"show Frame3", "hide Frame1", "hide Frame2", "hide Frame4",
+                                                        "hide Frame5"};
 }
 
 void TestSchedulePages::pageSwitch() {

@@ -13,8 +13,10 @@ const QColor kOff(192, 192, 192);
 QList<int> litLamps(const Configurator& c) {
     QList<int> lit;
     for (int n = 1; n <= 108; ++n)
-        if (c.lampColour(n) == kLit) lit << n;
-        else if (c.lampColour(n) != kOff) lit << -n;  // neither colour: a fault
+        if (c.lampColour(n) == kLit)
+            lit << n;
+        else if (c.lampColour(n) != kOff)
+            lit << -n;  // neither colour: a fault
     return lit;
 }
 
@@ -56,8 +58,16 @@ void TestStatusPage::tickFollowsFile_data() {
         << QList<int>{1, 2, 3};
     QTest::newRow("by position") << 1 << stateLine({}).replace("la1=1&", "la108=3&").replace("la108=1&", "la1=1&")
                                  << QList<int>{1};
-    QTest::newRow("all lit") << 1 << stateLine([] { QList<int> all; for (int n = 1; n <= 108; ++n) all << n; return all; }())
-                             << [] { QList<int> all; for (int n = 1; n <= 108; ++n) all << n; return all; }();
+    QTest::newRow("all lit") << 1 << stateLine([] {
+        QList<int> all;
+        for (int n = 1; n <= 108; ++n) all << n;
+        return all;
+    }())
+                             << [] {
+                                    QList<int> all;
+                                    for (int n = 1; n <= 108; ++n) all << n;
+                                    return all;
+                                }();
 }
 
 void TestStatusPage::tickFollowsFile() {
@@ -90,8 +100,10 @@ void TestStatusPage::unreadableTickKeepsColours() {
     QVERIFY(hall.layDefaults());
     QVERIFY(TestHall::write(hall.rootFile("actual.txt"), stateLine({1, 108}) + "\r\n"));
     Configurator c;
-    if (content.isEmpty()) QVERIFY(QFile::remove(hall.rootFile("actual.txt")));
-    else QVERIFY(TestHall::write(hall.rootFile("actual.txt"), content));
+    if (content.isEmpty())
+        QVERIFY(QFile::remove(hall.rootFile("actual.txt")));
+    else
+        QVERIFY(TestHall::write(hall.rootFile("actual.txt"), content));
     c.status()->statusTick();
     QCOMPARE(litLamps(c), (QList<int>{1, 108}));
 }
@@ -112,12 +124,30 @@ void TestStatusPage::lampDetails_data() {
     QTest::addColumn<QString>("voltage");
     QTest::addColumn<QString>("current");
     QTest::addColumn<QString>("failure");
-    QTest::newRow("flagged L7") << 7 << "en" << "220" << "1.4" << "brak awarii";
-    QTest::newRow("flagged L7, Polish") << 7 << "pl" << "220" << "1,4" << "brak awarii";
-    QTest::newRow("flagged L41") << 41 << "en" << "220" << "1.4" << "brak awarii";
-    QTest::newRow("unflagged L2") << 2 << "en" << "" << "" << "brak awarii";
-    QTest::newRow("third state L3") << 3 << "en" << "" << "" << "brak awarii";
-    QTest::newRow("lit but unflagged L50") << 50 << "en" << "" << "" << "brak awarii";
+    QTest::newRow("flagged L7") << 7 << "en"
+                                << "220"
+                                << "1.4"
+                                << "brak awarii";
+    QTest::newRow("flagged L7, Polish") << 7 << "pl"
+                                        << "220"
+                                        << "1,4"
+                                        << "brak awarii";
+    QTest::newRow("flagged L41") << 41 << "en"
+                                 << "220"
+                                 << "1.4"
+                                 << "brak awarii";
+    QTest::newRow("unflagged L2") << 2 << "en"
+                                  << ""
+                                  << ""
+                                  << "brak awarii";
+    QTest::newRow("third state L3") << 3 << "en"
+                                    << ""
+                                    << ""
+                                    << "brak awarii";
+    QTest::newRow("lit but unflagged L50") << 50 << "en"
+                                           << ""
+                                           << ""
+                                           << "brak awarii";
 }
 
 void TestStatusPage::lampDetails() {
@@ -186,7 +216,8 @@ void TestStatusPage::legendAndMarks() {
         QCOMPARE(button->text(), QStringLiteral("LXXX"));
         QCOMPARE(button->palette().color(QPalette::Button), colour);
     }
-    for (int mark = 0; mark < StatusPage::kSensorMarks; ++mark) QCOMPARE(page->sensorMarkColour(mark), QColor(0, 128, 0));
+    for (int mark = 0; mark < StatusPage::kSensorMarks; ++mark)
+        QCOMPARE(page->sensorMarkColour(mark), QColor(0, 128, 0));
     QCOMPARE(page->findChild<QPushButton*>("Command15")->text(), QStringLiteral("Wyłącz oświetlenie"));
     QCOMPARE(page->size(), QSize(441, 424));
 }
