@@ -18,12 +18,6 @@ const QString kBadName = QStringLiteral("nieprawidłowa nazwa użytkownika");
 const QString kBadPassword = QStringLiteral("hasło zawiera niedozwolony znak");
 const QString kCannotCreate = QStringLiteral("nie można utworzyć pliku konta");
 
-QByteArray scrambledRun(int count) {
-    QByteArray bytes;
-    for (int i = 1; i <= count; ++i) bytes += char('a' + 2 * i - 1);
-    return bytes;
-}
-
 // The window as the operator meets it, and the operator's moves.
 class Operator {
 public:
@@ -33,15 +27,7 @@ public:
     }
     QLineEdit* field(const char* name) { return window.findChild<QLineEdit*>(name); }
     QPushButton* button(const char* name) { return window.findChild<QPushButton*>(name); }
-    void type(const char* name, const QString& text) {
-        QLineEdit* edit = field(name);
-        QTest::mouseClick(edit, Qt::LeftButton);
-        edit->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(edit, Qt::Key_Delete);
-        else
-            typeText(edit, text);
-    }
+    void type(const char* name, const QString& text) { replaceText(field(name), text); }
     void generate(const QString& user, const QString& password) {
         type("Text1", user);
         type("Text2", password);

@@ -21,12 +21,6 @@ const QString kWrongPassword = QStringLiteral("Hasło nieprawidłowe sprubuj pon
 const QString kMainTitle = QStringLiteral("KONFIGURATOR OŚWIETLENIA  HALI     >< VELTRONA><");
 
 // The stored form of `count` letters "a".
-QByteArray scrambledRun(int count) {
-    QByteArray bytes;
-    for (int i = 1; i <= count; ++i) bytes += char('a' + 2 * i - 1);
-    return bytes;
-}
-
 // The login window as the operator meets it in a laid-out hall, and the
 // main windows it has asked for.
 class Operator {
@@ -37,15 +31,7 @@ public:
     }
     QLineEdit* field(const char* name) { return login.findChild<QLineEdit*>(name); }
     QPushButton* button(const char* name) { return login.findChild<QPushButton*>(name); }
-    void type(const char* name, const QString& text) {
-        QLineEdit* edit = field(name);
-        QTest::mouseClick(edit, Qt::LeftButton);
-        edit->selectAll();
-        if (text.isEmpty())
-            QTest::keyClick(edit, Qt::Key_Delete);
-        else
-            typeText(edit, text);
-    }
+    void type(const char* name, const QString& text) { replaceText(field(name), text); }
     void enter(const QString& user, const QString& password) {
         type("Text1", user);
         type("Text2", password);
