@@ -1,6 +1,6 @@
 // kontomat: creates one account of the configurator in the working directory.
 #include "artwork.h"
-#include "form1.h"
+#include "account_window.h"
 
 #include <QApplication>
 
@@ -8,8 +8,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kontomat"));
     QApplication::setWindowIcon(hall::programIcon());
-    kontomat::Form1 window;
-    QObject::connect(&window, &kontomat::Form1::finished, &app, &QApplication::quit, Qt::QueuedConnection);
+    kontomat::AccountWindow window;
+    QObject::connect(&window, &kontomat::AccountWindow::finished, &app, &QApplication::quit, Qt::QueuedConnection);
     window.show();
     return app.exec();
 }

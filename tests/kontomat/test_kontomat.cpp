@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "account_window.h"
 
 #include "hall_fixture.h"
 #include "keyboard.h"
@@ -21,7 +21,7 @@ const QString kCannotCreate = QStringLiteral("nie można utworzyć pliku konta")
 // The window as the operator meets it, and the operator's moves.
 class Operator {
 public:
-    Operator() : finished(&window, &kontomat::Form1::finished) {
+    Operator() : finished(&window, &kontomat::AccountWindow::finished) {
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
@@ -34,7 +34,7 @@ public:
         QTest::mouseClick(button("Command1"), Qt::LeftButton);
     }
 
-    kontomat::Form1 window;
+    kontomat::AccountWindow window;
     QSignalSpy finished;
     MessageWatcher messages;
 };
