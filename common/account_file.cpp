@@ -1,16 +1,21 @@
 #include "account_file.h"
 
 #include "line_file.h"
+#include "posix_file.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
 namespace hall {
 namespace {
 
 // A stored value is at most 64 bytes; a longer line can never match.
 constexpr std::size_t kReadLimit = 4 * 1024;
+
+// The scramble is reversible: the owner writes, the group (who may log in)
+// reads, nobody else.
+constexpr auto kAccountPermissions =
+    std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read;
 
 constexpr std::array<std::string_view, 11> kConfiguratorFiles = {"vuzo1.txt",  "vuzo2.txt", "vuzo3.txt", "vuzo4.txt",
                                                                  "vuzo5.txt",  "vuzo6.txt", "vuzo7.txt", "vuzo8.txt",
@@ -50,16 +55,13 @@ bool AccountFileExists(const std::filesystem::path& userName) {
     // A directory or device of that name takes the name all the same; a FIFO
     // must not be opened, it would block.
     if (!std::filesystem::is_regular_file(status)) return true;
-    std::FILE* in = std::fopen(userName.string().c_str(), "rb");
-    if (!in) return false;
-    std::fclose(in);
-    return true;
+    return os::ReadRegularFile(userName, 0).has_value();
 }
 
 bool WriteAccountFile(const std::filesystem::path& userName, std::string_view scrambled, std::string* error) {
     std::string content(scrambled);
     content += "\r\n";
-    return CreateFileExclusively(userName, content, error);
+    return CreateFileExclusively(userName, content, kAccountPermissions, error);
 }
 
 std::optional<std::string> ReadAccountFile(const std::filesystem::path& userName) {

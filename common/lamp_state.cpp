@@ -37,6 +37,20 @@ std::optional<double> StateValue(std::string_view text) {
     return negative ? -value : value;
 }
 
+// A line longer than the limit is cut: its last value may have lost digits
+// ("10" read as "1"). It counts only when all 108 entries end with their "&"
+// before the cut, and then only they are read.
+std::optional<std::string_view> WholeEntries(std::string_view line) {
+    if (line.size() <= kReadLimit) return line;
+    std::size_t end = 0;
+    for (int i = 0; i < kLampCount; ++i) {
+        end = line.find('&', end);
+        if (end == std::string_view::npos || end >= kReadLimit) return std::nullopt;
+        ++end;
+    }
+    return line.substr(0, end);
+}
+
 }  // namespace
 
 LampStates AllOffStates() {
@@ -85,9 +99,12 @@ std::optional<LampsLit> ParseStateLine(std::string_view line) {
 }
 
 std::optional<LampsLit> ReadStateFile(const std::filesystem::path& file) {
-    const std::optional<std::string> line = ReadFirstLine(file, kReadLimit);
+    // One byte past the limit tells a line that ends there from one cut there.
+    const std::optional<std::string> line = ReadFirstLine(file, kReadLimit + 1);
     if (!line) return std::nullopt;
-    return ParseStateLine(*line);
+    const std::optional<std::string_view> entries = WholeEntries(*line);
+    if (!entries) return std::nullopt;
+    return ParseStateLine(*entries);
 }
 
 }  // namespace hall

@@ -7,19 +7,29 @@
 
 namespace hall {
 
-// Replaces `target` with exactly `bytes`: the bytes go to a temporary file in
-// the target's directory, which is then renamed over the target. A reader in
-// any process sees the old file or the new one, never a part of either.
+// Replaces `target` with exactly `bytes`: the bytes go to a temporary file
+// (".hall-" and six random characters) in the target's directory, flushed to
+// the disk, which is then renamed over the target. A reader in any process
+// sees the old file or the new one, never a part of either. The file stays
+// what it was: a symbolic link (or a chain of them) stays a link and its final
+// target is replaced; the permission bits, and the owner and group where the
+// writer may set them, are carried over. A directory that takes no new file
+// while the target itself is writable gets the target rewritten in place.
 // On failure the target is untouched and `error` (when given) says why.
 bool WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, std::string* error = nullptr);
 
-// Creates `target` holding exactly `bytes`, never replacing a file of that
-// name, even one that appears while this runs. Fails when the name exists.
+// Creates `target` holding exactly `bytes`, flushed to the disk, never
+// replacing a file of that name, even one that appears while this runs.
+// Fails when the name exists. The file appears whole or not at all.
 bool CreateFileExclusively(const std::filesystem::path& target, std::string_view bytes, std::string* error = nullptr);
+// The same, with exactly these permissions whatever the process's umask.
+bool CreateFileExclusively(const std::filesystem::path& target, std::string_view bytes,
+                           std::filesystem::perms permissions, std::string* error = nullptr);
 
 // The first line of a regular file: the bytes before the first CR, or all of
 // them when there is none, reading at most `limit` bytes. Missing and empty
-// files, directories, devices and read errors give nothing.
+// files, directories, devices, FIFOs and read errors give nothing; nothing
+// blocks.
 std::optional<std::string> ReadFirstLine(const std::filesystem::path& file, std::size_t limit);
 
 }  // namespace hall

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace hall;
 
 namespace {
@@ -27,6 +29,8 @@ private slots:
     void read();
     void readDirectoryOrMissing();
     void existsCountsWhatTakesTheName();
+    void accountIsPrivateWhateverTheUmask_data();
+    void accountIsPrivateWhateverTheUmask();
 };
 
 void TestAccountFile::scramble_data() {
@@ -158,6 +162,24 @@ void TestAccountFile::existsCountsWhatTakesTheName() {
     QVERIFY(!WriteAccountFile("folder", "x"));
     QVERIFY(!AccountFileExists(std::string(300, 'n')));
     QVERIFY(!WriteAccountFile(std::string(300, 'n'), "x"));
+}
+
+void TestAccountFile::accountIsPrivateWhateverTheUmask_data() {
+    QTest::addColumn<int>("umask");
+    QTest::newRow("open umask") << 0;
+    QTest::newRow("usual umask") << 022;
+    QTest::newRow("strict umask") << 077;
+}
+
+// The scramble can be undone: owner and group only, and exactly that.
+void TestAccountFile::accountIsPrivateWhateverTheUmask() {
+    QFETCH(int, umask);
+    TestHall hall;
+    const mode_t previous = ::umask(mode_t(umask));
+    const bool written = WriteAccountFile("jan", "beh");
+    ::umask(previous);
+    QVERIFY(written);
+    QCOMPARE(std::filesystem::status("jan").permissions(), std::filesystem::perms(0640));
 }
 
 QTEST_APPLESS_MAIN(TestAccountFile)

@@ -145,6 +145,17 @@ void TestLampState::readFile_data() {
         return all;
     }();
     QTest::newRow("10 MB of one entry") << "la1=" + QByteArray(10'000'000, '1') << false << QList<int>{};
+    // Entries padded with leading zeros so that lamp 108's "10" straddles
+    // the 16 KiB that are read: a cut value must never read as off.
+    const QByteArray head = entries(107);
+    const auto padded = [&](int zeros, const QByteArray& tail) {
+        return head + "la108=" + QByteArray(zeros, '0') + tail;
+    };
+    const int straddle = 16 * 1024 - head.size() - 6 - 1;  // the "1" is the last byte read
+    QTest::newRow("last value cut at the limit") << padded(straddle, "10&\r\n") << false << QList<int>{};
+    QTest::newRow("last & cut at the limit") << padded(straddle - 1, "10&\r\n") << false << QList<int>{};
+    QTest::newRow("last & is the last byte read") << padded(straddle - 2, "10&more") << true << QList<int>{108};
+    QTest::newRow("line ends at the limit") << padded(straddle - 1, "10") << true << QList<int>{108};
 }
 
 void TestLampState::readFile() {

@@ -1,0 +1,164 @@
+#include "posix_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <random>
+
+namespace fs = std::filesystem;
+
+namespace hall::os {
+namespace {
+
+std::error_code LastError() { return {errno, std::generic_category()}; }
+
+// Owns one descriptor; closing is checked where it matters.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    std::error_code close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0 ? std::error_code() : LastError();
+    }
+
+private:
+    int fd_;
+};
+
+std::error_code WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return LastError();
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+// Writes, flushes to the disk and closes: only then are the bytes written.
+std::error_code WriteSyncClose(Descriptor& fd, std::string_view bytes) {
+    std::error_code ec = WriteAll(fd.get(), bytes);
+    if (!ec && ::fsync(fd.get()) != 0) ec = LastError();
+    const std::error_code closed = fd.close();
+    return ec ? ec : closed;
+}
+
+// Owner and group first: changing them may clear permission bits. A writer
+// that may not give the file away keeps at least the group where it can.
+void ApplyIdentity(int fd, const FileIdentity& identity) {
+    const auto owner = static_cast<uid_t>(identity.owner);
+    const auto group = static_cast<gid_t>(identity.group);
+    struct stat own {};
+    if (::fstat(fd, &own) == 0 && (own.st_uid != owner || own.st_gid != group)) {
+        if (::fchown(fd, owner, group) != 0) (void)::fchown(fd, uid_t(-1), group);
+    }
+    (void)::fchmod(fd, static_cast<mode_t>(identity.permissions));
+}
+
+std::string RandomTag() {
+    static constexpr std::string_view kCharacters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 engine{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, kCharacters.size() - 1);
+    std::string tag(6, ' ');
+    for (char& c : tag) c = kCharacters[pick(engine)];
+    return tag;
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOf(const fs::path& file) {
+    struct stat info {};
+    if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return FileIdentity{static_cast<fs::perms>(info.st_mode & 07777), long(info.st_uid), long(info.st_gid)};
+}
+
+std::error_code WriteTemporary(const fs::path& directory, std::string_view bytes,
+                               const std::optional<FileIdentity>& identity, fs::path& temporary) {
+    // Random names, as mkstemp picks them; a name taken by a leftover of an
+    // earlier crash or by another writer is skipped, never reused.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = directory / (".hall-" + RandomTag());
+        Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (!fd.valid()) {
+            if (errno == EEXIST) continue;
+            const std::error_code ec = LastError();
+            temporary.clear();
+            return ec;
+        }
+        if (identity) ApplyIdentity(fd.get(), *identity);
+        const std::error_code ec = WriteSyncClose(fd, bytes);
+        if (ec) {
+            ::unlink(temporary.c_str());
+            temporary.clear();
+        }
+        return ec;
+    }
+    temporary.clear();
+    return std::make_error_code(std::errc::file_exists);
+}
+
+std::error_code WriteNewFile(const fs::path& file, std::string_view bytes,
+                             const std::optional<fs::perms>& permissions) {
+    const mode_t mode = permissions ? static_cast<mode_t>(*permissions) : 0666;
+    Descriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    if (!fd.valid()) return LastError();
+    // The umask must not take away what the caller asked for.
+    std::error_code ec;
+    if (permissions && ::fchmod(fd.get(), mode) != 0) ec = LastError();
+    if (!ec) ec = WriteSyncClose(fd, bytes);
+    if (ec) ::unlink(file.c_str());
+    return ec;
+}
+
+std::error_code RewriteInPlace(const fs::path& file, std::string_view bytes) {
+    Descriptor fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid()) return LastError();
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) return LastError();
+    if (!S_ISREG(info.st_mode)) return std::make_error_code(std::errc::invalid_argument);
+    if (::ftruncate(fd.get(), 0) != 0) return LastError();
+    return WriteSyncClose(fd, bytes);
+}
+
+std::error_code SyncDirectory(const fs::path& directory) {
+    Descriptor fd(::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid()) return LastError();
+    // Some file systems cannot flush a directory; their renames are as safe as they get.
+    if (::fsync(fd.get()) != 0 && errno != EINVAL) return LastError();
+    return {};
+}
+
+std::optional<std::string> ReadRegularFile(const fs::path& file, std::size_t limit) {
+    Descriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    std::string bytes(limit, '\0');
+    std::size_t got = 0;
+    while (got < limit) {
+        const ssize_t read = ::read(fd.get(), bytes.data() + got, limit - got);
+        if (read == 0) break;
+        if (read < 0) {
+            if (errno == EINTR) continue;
+            return std::nullopt;
+        }
+        got += static_cast<std::size_t>(read);
+    }
+    bytes.resize(got);
+    return bytes;
+}
+
+}  // namespace hall::os
