@@ -10,6 +10,7 @@ PACKAGES=(
   libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   xdg-utils
+  systemd
 )
 
 ensure_packages() {
