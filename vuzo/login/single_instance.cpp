@@ -4,6 +4,11 @@
 #include <QDir>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QStandardPaths>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -13,11 +18,11 @@ constexpr int kWaitMilliseconds = 2000;
 const QByteArray kRaiseRequest = QByteArrayLiteral("raise");
 
 // The only platform differences of the configurator live here.
-QString userName() {
-#ifdef Q_OS_WIN
-    return qEnvironmentVariable("USERNAME");
+QString userId() {
+#ifdef Q_OS_UNIX
+    return QString::number(::getuid());
 #else
-    return qEnvironmentVariable("USER", qEnvironmentVariable("LOGNAME"));
+    return qEnvironmentVariable("USERNAME");
 #endif
 }
 
@@ -30,15 +35,20 @@ QString comparablePath(const QString& path) {
 #endif
 }
 
+// Qt creates it with mode 0700 and refuses one that another user owns.
+QString privateDirectory() { return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation); }
+
 }  // namespace
 
-QString SingleInstance::currentKey() { return keyFor(userName(), QDir::current().canonicalPath()); }
+QString SingleInstance::currentKey() { return keyFor(userId(), QDir::current().canonicalPath()); }
 
 QString SingleInstance::keyFor(const QString& user, const QString& workingDirectory) {
-    // Socket names have tight length limits; a hash of any path fits.
+    const QString directory = privateDirectory();
+    if (directory.isEmpty()) return QString();
+    // Socket paths have tight length limits; a hash of any path fits.
     const QByteArray identity = (user + QChar(0) + comparablePath(workingDirectory)).toUtf8();
     const QByteArray hash = QCryptographicHash::hash(identity, QCryptographicHash::Sha256).toHex().left(32);
-    return QStringLiteral("vuzo-") + QString::fromLatin1(hash);
+    return directory + QStringLiteral("/vuzo-") + QString::fromLatin1(hash);
 }
 
 SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(parent), key_(key) {
@@ -47,10 +57,11 @@ SingleInstance::SingleInstance(const QString& key, QObject* parent) : QObject(pa
 }
 
 bool SingleInstance::claim() {
+    if (key_.isEmpty()) return true;
     // Looking for a running instance and starting to listen happen under one
     // lock: two starts at the same instant cannot both find nobody. A lock
     // that does not come in time does not stop the start.
-    QLockFile lock(QDir::temp().filePath(key_ + QStringLiteral(".lock")));
+    QLockFile lock(key_ + QStringLiteral(".lock"));
     lock.tryLock(kWaitMilliseconds);
     if (askRunningInstanceToRaise()) return false;
     listen();

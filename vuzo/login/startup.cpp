@@ -1,6 +1,6 @@
 #include "startup.h"
 
-#include "login.h"
+#include "login_window.h"
 #include "single_instance.h"
 
 #include <QApplication>
@@ -21,7 +21,7 @@ int startConfigurator(QApplication& app, const std::function<QWidget*()>& create
     SingleInstance instance(SingleInstance::currentKey());
     if (!instance.claim()) return 0;
 
-    Login login(createMainWindow);
+    LoginWindow login(createMainWindow);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &login, [&login] {
         bringToFront(login.isVisible() ? &login : login.mainWindow());
         // A message waiting for its OK stays on top of its window.

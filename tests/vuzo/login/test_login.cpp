@@ -1,5 +1,5 @@
-#include "form1.h"
-#include "login.h"
+#include "login_window.h"
+#include "main_window.h"
 
 #include "hall_fixture.h"
 #include "keyboard.h"
@@ -44,14 +44,14 @@ public:
     }
 
     int mainWindowsBuilt = 0;
-    std::unique_ptr<Form1> mainWindow;
-    Login login;
+    std::unique_ptr<MainWindow> mainWindow;
+    LoginWindow login;
     MessageWatcher messages;
 
 private:
     QWidget* openMainWindow() {
         ++mainWindowsBuilt;
-        mainWindow = std::make_unique<Form1>();
+        mainWindow = std::make_unique<MainWindow>();
         return mainWindow.get();
     }
 };

@@ -1,4 +1,4 @@
-#include "login.h"
+#include "login_window.h"
 #include "single_instance.h"
 #include "startup.h"
 
@@ -57,9 +57,9 @@ bool listening(const QString& key) {
     return probe.waitForConnected(200);
 }
 
-Login* shownLogin() {
+LoginWindow* shownLogin() {
     for (QWidget* window : QApplication::topLevelWidgets())
-        if (auto* login = qobject_cast<Login*>(window); login && login->isVisible()) return login;
+        if (auto* login = qobject_cast<LoginWindow*>(window); login && login->isVisible()) return login;
     return nullptr;
 }
 
@@ -70,7 +70,7 @@ QList<QWidget*> visibleWindows() {
     return shown;
 }
 
-void logIn(Login& login, const QString& user, const QString& password) {
+void logIn(LoginWindow& login, const QString& user, const QString& password) {
     typeText(login.findChild<QLineEdit*>("Text1"), user);
     auto* passwordBox = login.findChild<QLineEdit*>("Text2");
     typeText(passwordBox, password);
@@ -91,7 +91,7 @@ struct Run {
 
 // Starts the configurator in this process, as main() does; `operatorActs`
 // runs once the login window waits for the operator.
-Run runConfigurator(const std::function<void(Login&)>& operatorActs) {
+Run runConfigurator(const std::function<void(LoginWindow&)>& operatorActs) {
     Run run;
     QTimer watchdog;
     watchdog.setSingleShot(true);
@@ -101,7 +101,7 @@ Run runConfigurator(const std::function<void(Login&)>& operatorActs) {
     });
     watchdog.start(kBound);
     QTimer::singleShot(0, &watchdog, [&operatorActs] {
-        if (Login* login = shownLogin()) operatorActs(*login);
+        if (LoginWindow* login = shownLogin()) operatorActs(*login);
     });
     run.status = startConfigurator(*qApp, [&run] {
         ++run.mainWindowsBuilt;
@@ -152,7 +152,7 @@ void TestLoginStartup::endsWithoutLogin_data() {
 
 void TestLoginStartup::endsWithoutLogin() {
     QFETCH(bool, closeBox);
-    const Run run = runConfigurator([closeBox](Login& login) {
+    const Run run = runConfigurator([closeBox](LoginWindow& login) {
         typeText(login.findChild<QLineEdit*>("Text1"), "jan");
         if (closeBox)
             login.close();
@@ -169,7 +169,7 @@ void TestLoginStartup::secondStartShowsNothing() {
     SingleInstance first(SingleInstance::currentKey());
     QVERIFY(first.claim());
     QSignalSpy raiseRequests(&first, &SingleInstance::raiseRequested);
-    const Run run = runConfigurator([](Login&) {});
+    const Run run = runConfigurator([](LoginWindow&) {});
     QVERIFY(!run.gaveUp);
     QCOMPARE(run.status, 0);
     QCOMPARE(run.mainWindowsBuilt, 0);
@@ -197,7 +197,7 @@ void TestLoginStartup::runningInstanceRaisesItsWindow() {
         raised = true;
         QCoreApplication::exit(0);
     });
-    const Run run = runConfigurator([&](Login& login) {
+    const Run run = runConfigurator([&](LoginWindow& login) {
         if (loggedIn) logIn(login, "jan", "abc");
         front = loggedIn ? login.mainWindow() : &login;
         front->showMinimized();

@@ -1,4 +1,4 @@
-#include "login.h"
+#include "login_window.h"
 
 #include "account_file.h"
 #include "controls.h"
@@ -29,28 +29,12 @@ const QString kWrongPassword = QStringLiteral("Hasło nieprawidłowe sprubuj pon
 constexpr int kClientWidth = 4365;
 constexpr int kClientHeight = 1890;
 
-enum Control { kLabel1, kText1, kLabel2, kText2, kCommand1, kCommand2 };
-
-struct Place {
-    const char* name;
-    int left, top, width, height;
-};
-constexpr std::array<Place, 6> kPlaces = {{
-    {"Label1", 420, 225, 795, 195},
-    {"Text1", 1350, 105, 2805, 360},
-    {"Label2", 780, 630, 405, 195},
-    {"Text2", 1350, 570, 2790, 375},
-    {"Command1", 690, 1050, 1275, 375},
-    {"Command2", 2265, 1035, 1320, 390},
-}};
-
-template <typename Widget>
-Widget* place(Widget* widget, Control control) {
-    const Place& p = kPlaces[control];
-    widget->setObjectName(QLatin1String(p.name));
-    widget->setGeometry(hall::twipsRect(p.left, p.top, p.width, p.height));
-    return widget;
-}
+constexpr hall::ControlPlace kUserNameLabel{"Label1", 420, 225, 795, 195};
+constexpr hall::ControlPlace kUserNameField{"Text1", 1350, 105, 2805, 360};
+constexpr hall::ControlPlace kPasswordLabel{"Label2", 780, 630, 405, 195};
+constexpr hall::ControlPlace kPasswordField{"Text2", 1350, 570, 2790, 375};
+constexpr hall::ControlPlace kOk{"Command1", 690, 1050, 1275, 375};
+constexpr hall::ControlPlace kCancel{"Command2", 2265, 1035, 1320, 390};
 
 // The application's style, but a password shows one "#" per character.
 class HashPasswordStyle : public QProxyStyle {
@@ -66,7 +50,7 @@ public:
 
 }  // namespace
 
-Login::Login(std::function<QWidget*()> createMainWindow, QWidget* parent)
+LoginWindow::LoginWindow(std::function<QWidget*()> createMainWindow, QWidget* parent)
     : QWidget(parent), createMainWindow_(std::move(createMainWindow)) {
     setObjectName(QStringLiteral("Login"));
     setWindowTitle(QStringLiteral("login"));
@@ -81,33 +65,33 @@ Login::Login(std::function<QWidget*()> createMainWindow, QWidget* parent)
     // The window system puts its frame around the centred client area.
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
 
-    connect(Text2, &QLineEdit::returnPressed, this, &Login::check);
-    connect(Command1, &QPushButton::clicked, this, &Login::check);
-    connect(Command2, &QPushButton::clicked, qApp, &QCoreApplication::quit);
+    connect(passwordField, &QLineEdit::returnPressed, this, &LoginWindow::check);
+    connect(okButton, &QPushButton::clicked, this, &LoginWindow::check);
+    connect(cancelButton, &QPushButton::clicked, qApp, &QCoreApplication::quit);
 }
 
-void Login::createControls() {
-    Label1 = place(new QLabel(QStringLiteral("użytkownik"), this), kLabel1);
-    Text1 = place(new QLineEdit(this), kText1);
-    Label2 = place(new QLabel(QStringLiteral("hasło"), this), kLabel2);
-    Text2 = place(new QLineEdit(this), kText2);
-    Command1 = place(hall::makeButton(QStringLiteral("ok"), this), kCommand1);
-    Command2 = place(hall::makeButton(QStringLiteral("anuluj"), this), kCommand2);
+void LoginWindow::createControls() {
+    userNameLabel = hall::place(new QLabel(QStringLiteral("użytkownik"), this), kUserNameLabel);
+    userNameField = hall::place(new QLineEdit(this), kUserNameField);
+    passwordLabel = hall::place(new QLabel(QStringLiteral("hasło"), this), kPasswordLabel);
+    passwordField = hall::place(new QLineEdit(this), kPasswordField);
+    okButton = hall::place(hall::makeButton(QStringLiteral("ok"), this), kOk);
+    cancelButton = hall::place(hall::makeButton(QStringLiteral("anuluj"), this), kCancel);
 
-    Text1->setAccessibleName(QStringLiteral("użytkownik"));
-    Text2->setAccessibleName(QStringLiteral("hasło"));
-    Text2->setEchoMode(QLineEdit::Password);
+    userNameField->setAccessibleName(QStringLiteral("użytkownik"));
+    passwordField->setAccessibleName(QStringLiteral("hasło"));
+    passwordField->setEchoMode(QLineEdit::Password);
     auto* hashes = new HashPasswordStyle;
-    hashes->setParent(Text2);
-    Text2->setStyle(hashes);
+    hashes->setParent(passwordField);
+    passwordField->setStyle(hashes);
 
-    setTabOrder(Text1, Text2);
-    setTabOrder(Text2, Command1);
-    setTabOrder(Command1, Command2);
-    Text1->setFocus();
+    setTabOrder(userNameField, passwordField);
+    setTabOrder(passwordField, okButton);
+    setTabOrder(okButton, cancelButton);
+    userNameField->setFocus();
 }
 
-void Login::check() {
+void LoginWindow::check() {
     switch (verdict()) {
         case Verdict::UnknownUser: hall::showMessage(this, kUnknownUser); break;
         case Verdict::WrongPassword: askAgainForPassword(); break;
@@ -115,32 +99,32 @@ void Login::check() {
     }
 }
 
-Login::Verdict Login::verdict() const {
+LoginWindow::Verdict LoginWindow::verdict() const {
     // A name that could reach outside the working directory or one of the
     // configurator's own files is nobody's account: their content is known.
-    const QString userName = Text1->text();
+    const QString userName = userNameField->text();
     if (!hall::IsValidAccountName(QFile::encodeName(userName).toStdString())) return Verdict::UnknownUser;
     const std::optional<std::string> stored = hall::ReadAccountFile(std::filesystem::path(userName.toStdU16String()));
     if (!stored) return Verdict::UnknownUser;
 
     // Characters past the compared positions play no part, whatever they are.
-    const std::optional<std::string> codes = hall::toWindows1250(Text2->text().left(hall::kPasswordPositions));
+    const std::optional<std::string> codes = hall::toWindows1250(passwordField->text().left(hall::kPasswordPositions));
     const std::optional<std::string> scrambled = codes ? hall::ScramblePassword(*codes) : std::nullopt;
     if (!scrambled) return Verdict::UnknownUser;
     return *scrambled == *stored ? Verdict::Accepted : Verdict::WrongPassword;
 }
 
-void Login::openMainWindow() {
+void LoginWindow::openMainWindow() {
     if (!mainWindow_) mainWindow_ = createMainWindow_();
     // Shown before this window closes, so the program never has no window.
     mainWindow_->show();
     close();
 }
 
-void Login::askAgainForPassword() {
+void LoginWindow::askAgainForPassword() {
     hall::showMessage(this, kWrongPassword);
     // The next typing replaces the whole password.
     activateWindow();
-    Text2->setFocus();
-    Text2->selectAll();
+    passwordField->setFocus();
+    passwordField->selectAll();
 }

@@ -12,11 +12,11 @@ class QPushButton;
 // The login window: a user name and a password checked against the account
 // file of that name in the working directory. A right password opens the
 // main window, which `createMainWindow` builds, and closes the login window.
-class Login : public QWidget {
+class LoginWindow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit Login(std::function<QWidget*()> createMainWindow, QWidget* parent = nullptr);
+    explicit LoginWindow(std::function<QWidget*()> createMainWindow, QWidget* parent = nullptr);
 
     // The main window once a check has passed; null before.
     QWidget* mainWindow() const { return mainWindow_; }
@@ -35,10 +35,10 @@ private:
     std::function<QWidget*()> createMainWindow_;
     QPointer<QWidget> mainWindow_;
 
-    QLabel* Label1 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLineEdit* Text2 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
+    QLabel* userNameLabel = nullptr;
+    QLineEdit* userNameField = nullptr;
+    QLabel* passwordLabel = nullptr;
+    QLineEdit* passwordField = nullptr;
+    QPushButton* okButton = nullptr;
+    QPushButton* cancelButton = nullptr;
 };
