@@ -88,15 +88,15 @@ StatusPage::StatusPage(QWidget* parent) : QFrame(parent) {
     createSensorMarks();
     createLegend();
 
-    Command15 =
+    allOffButton =
         hall::placeButton("Command15", QStringLiteral("Wyłącz oświetlenie"), twipsRect(4305, 4935, 2085, 435), this);
-    connect(Command15, &QPushButton::clicked, this, &StatusPage::allOffRequested);
+    connect(allOffButton, &QPushButton::clicked, this, &StatusPage::allOffRequested);
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &StatusPage::statusTick);
-    Timer1->start();
+    statusTimer = new QTimer(this);
+    statusTimer->setObjectName(QStringLiteral("Timer1"));
+    statusTimer->setInterval(1000);
+    connect(statusTimer, &QTimer::timeout, this, &StatusPage::statusTick);
+    statusTimer->start();
 }
 
 void StatusPage::createLampPlan() {
@@ -107,26 +107,26 @@ void StatusPage::createLampPlan() {
         button->setObjectName(QStringLiteral("Command8_%1").arg(i));
         setButtonColour(button, kLampOff);
         connect(button, &QPushButton::clicked, this, [this, i] { emit lampClicked(i); });
-        Command8[i] = button;
+        lampButtons[i] = button;
     }
 }
 
 void StatusPage::createSensorMarks() {
     for (int k = 0; k < hall::kSensorCount; ++k) {
         const Point at = kSensorLabels[k];
-        Label43[k] = hall::placeLabel(QStringLiteral("C%1").arg(k + 1),
-                                      twipsRect(at.left, at.top, kSensorLabelWidth, kSensorLabelHeight), this);
-        Label43[k]->setFont(hall::timesNewRoman(8.25));
+        sensorMarkLabels[k] = hall::placeLabel(QStringLiteral("C%1").arg(k + 1),
+                                               twipsRect(at.left, at.top, kSensorLabelWidth, kSensorLabelHeight), this);
+        sensorMarkLabels[k]->setFont(hall::timesNewRoman(8.25));
     }
     for (int k = 0; k < kSensorMarks; ++k) {
         const Point at = k < hall::kSensorCount
                              ? Point{kSensorLabels[k].left + kMarkLeftOffset, kSensorLabels[k].top - kMarkAbove}
                              : kLegendMark;
-        Shape1[k] = new hall::Shape(hall::Shape::Kind::Circle, this);
-        Shape1[k]->setObjectName(QStringLiteral("Shape1_%1").arg(k));
-        Shape1[k]->setGeometry(twipsRect(at.left, at.top, kMarkSide, kMarkSide));
-        Shape1[k]->setFillColor(kMarkCreated);
-        if (k < hall::kSensorCount) Shape1[k]->setAccessibleName(QStringLiteral("czujnik %1").arg(k + 1));
+        sensorMarks[k] = new hall::Shape(hall::Shape::Kind::Circle, this);
+        sensorMarks[k]->setObjectName(QStringLiteral("Shape1_%1").arg(k));
+        sensorMarks[k]->setGeometry(twipsRect(at.left, at.top, kMarkSide, kMarkSide));
+        sensorMarks[k]->setFillColor(kMarkCreated);
+        if (k < hall::kSensorCount) sensorMarks[k]->setAccessibleName(QStringLiteral("czujnik %1").arg(k + 1));
     }
 }
 
@@ -139,39 +139,39 @@ void StatusPage::createLegend() {
         setButtonColour(buttons[n], entry.colour);
         hall::placeLabel(QString::fromUtf8(entry.text), twipsRect(1260, entry.top, 2205, 315), this);
     }
-    Command9 = buttons[0];
-    Command10 = buttons[1];
-    Command11 = buttons[2];
-    Command9->installEventFilter(this);
+    sensorKeyButton = buttons[0];
+    offLegendButton = buttons[1];
+    failureLegendButton = buttons[2];
+    sensorKeyButton->installEventFilter(this);
     hall::placeLabel(QStringLiteral("C1-C8"), twipsRect(675, 5835, 555, 210), this)->setFont(hall::timesNewRoman(8.25));
     hall::placeLabel(QStringLiteral("- oznacza czujniki ruchu"), twipsRect(1260, 5835, 2205, 315), this);
 }
 
 void StatusPage::numberLampButtons() {
-    for (int i = 0; i < hall::kLampCount; ++i) Command8[i]->setText(QStringLiteral("L%1").arg(i + 1));
+    for (int i = 0; i < hall::kLampCount; ++i) lampButtons[i]->setText(QStringLiteral("L%1").arg(i + 1));
 }
 
 void StatusPage::setLampColour(int index, const QColor& colour) {
     // Re-applying the same palette would only cost a repaint.
-    if (lampColour(index) != colour) setButtonColour(Command8[index], colour);
+    if (lampColour(index) != colour) setButtonColour(lampButtons[index], colour);
 }
 
-QColor StatusPage::lampColour(int index) const { return Command8[index]->palette().color(QPalette::Button); }
+QColor StatusPage::lampColour(int index) const { return lampButtons[index]->palette().color(QPalette::Button); }
 
 void StatusPage::showLamps(const hall::LampsLit& lit) {
     for (int i = 0; i < hall::kLampCount; ++i) setLampColour(i, ::lampColour(lit[i]));
 }
 
-void StatusPage::setSensorMarkColour(int mark, const QColor& colour) { Shape1[mark]->setFillColor(colour); }
+void StatusPage::setSensorMarkColour(int mark, const QColor& colour) { sensorMarks[mark]->setFillColor(colour); }
 
-QColor StatusPage::sensorMarkColour(int mark) const { return Shape1[mark]->fillColor(); }
+QColor StatusPage::sensorMarkColour(int mark) const { return sensorMarks[mark]->fillColor(); }
 
 void StatusPage::statusTick() {
     if (const std::optional<hall::LampsLit> lit = hall::ReadStateFile()) showLamps(*lit);
 }
 
 bool StatusPage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Command9 && event->type() == QEvent::KeyPress) {
+    if (watched == sensorKeyButton && event->type() == QEvent::KeyPress) {
         const QString text = static_cast<QKeyEvent*>(event)->text();
         if (text.size() == 1 && text.at(0).isDigit() && text.at(0).unicode() < 128) {
             emit sensorKeyTyped(text.at(0).digitValue());

@@ -14,7 +14,7 @@ namespace hall {
 class Shape;
 }
 
-// The status page (Frame5): the plan of the 108 lamps, coloured from the lamp
+// The status page: the plan of the 108 lamps, coloured from the lamp
 // state file every second, the legend with the sensor simulation keys, the
 // sensor marks and the all-off button.
 class StatusPage : public QFrame {
@@ -33,10 +33,10 @@ public:
     void setSensorMarkColour(int mark, const QColor& colour);
     QColor sensorMarkColour(int mark) const;
 
-    std::array<QPushButton*, hall::kLampCount> Command8{};
+    std::array<QPushButton*, hall::kLampCount> lampButtons{};
 
 public slots:
-    // One tick of Timer1: the plan follows the lamp state file; a file that
+    // One tick of statusTimer: the plan follows the lamp state file; a file that
     // cannot be read whole keeps the last colours.
     void statusTick();
 
@@ -53,11 +53,11 @@ private:
     void createSensorMarks();
     void createLegend();
 
-    std::array<hall::Shape*, kSensorMarks> Shape1{};
-    std::array<QLabel*, hall::kSensorCount> Label43{};
-    QPushButton* Command9 = nullptr;
-    QPushButton* Command10 = nullptr;
-    QPushButton* Command11 = nullptr;
-    QPushButton* Command15 = nullptr;
-    QTimer* Timer1 = nullptr;
+    std::array<hall::Shape*, kSensorMarks> sensorMarks{};
+    std::array<QLabel*, hall::kSensorCount> sensorMarkLabels{};
+    QPushButton* sensorKeyButton = nullptr;
+    QPushButton* offLegendButton = nullptr;
+    QPushButton* failureLegendButton = nullptr;
+    QPushButton* allOffButton = nullptr;
+    QTimer* statusTimer = nullptr;
 };

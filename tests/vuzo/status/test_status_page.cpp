@@ -1,5 +1,5 @@
 #include "configurator.h"
-#include "form3.h"
+#include "lamp_details_window.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -24,7 +24,7 @@ struct Details {
     QString number, voltage, current, failure;
 };
 
-Details detailsShown(Form3* window) {
+Details detailsShown(LampDetailsWindow* window) {
     return {window->findChild<QLabel*>("Label5")->text(), window->findChild<QLineEdit*>("Text1")->text(),
             window->findChild<QLineEdit*>("Text2")->text(), window->findChild<QLineEdit*>("Text3")->text()};
 }
@@ -165,7 +165,7 @@ void TestStatusPage::lampDetails() {
     QVERIFY(TestHall::write(hall.rootFile("actual.txt"), stateLine({50}) + "\r\n"));
     Configurator c;
     QTest::mouseClick(c.lamp(lamp), Qt::LeftButton);
-    Form3* window = c.form->findChild<Form3*>();
+    LampDetailsWindow* window = c.form->findChild<LampDetailsWindow*>();
     QVERIFY(window && window->isVisible());
     const Details shown = detailsShown(window);
     QCOMPARE(shown.number, QString::number(lamp));
@@ -181,7 +181,7 @@ void TestStatusPage::detailsWindowReused() {
     QVERIFY(TestHall::write(hall.workFile("vuzo1.txt"), sceneLine({7}) + "\r\n"));
     Configurator c;
     QTest::mouseClick(c.lamp(41), Qt::LeftButton);
-    Form3* window = c.form->findChild<Form3*>();
+    LampDetailsWindow* window = c.form->findChild<LampDetailsWindow*>();
     QCOMPARE(detailsShown(window).failure, QStringLiteral("awaria oprawy"));
     QCOMPARE(detailsShown(window).voltage, QString());
     window->findChild<QLineEdit*>("Text4")->setText("typed");
@@ -189,7 +189,7 @@ void TestStatusPage::detailsWindowReused() {
     QTest::mouseClick(window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     QVERIFY(!window->isVisible());
     QTest::mouseClick(c.lamp(7), Qt::LeftButton);
-    QCOMPARE(c.form->findChildren<Form3*>().size(), 1);
+    QCOMPARE(c.form->findChildren<LampDetailsWindow*>().size(), 1);
     QVERIFY(window->isVisible());
     QCOMPARE(detailsShown(window).number, QStringLiteral("7"));
     QCOMPARE(detailsShown(window).voltage, QStringLiteral("220"));

@@ -1,4 +1,4 @@
-#include "form3.h"
+#include "lamp_details_window.h"
 
 #include "controls.h"
 #include "fonts.h"
@@ -32,37 +32,38 @@ QLineEdit* field(const char* name, const QString& accessibleName, const QRect& g
 
 }  // namespace
 
-Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
+LampDetailsWindow::LampDetailsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Form3"));
     setFont(hall::msSansSerif());
     setFixedSize(hall::twips(4680), hall::twips(3195));
     const QFont heading = hall::msSansSerif(13.5, true, true);
     fixedLabel("Label4", QStringLiteral("stan Lampy nr:"), twipsRect(285, 210, 2340, 360), this)->setFont(heading);
-    Label5 = fixedLabel("Label5", QStringLiteral("0"), twipsRect(2715, 210, 345, 360), this);
-    Label5->setFont(heading);
+    lampNumberLabel = fixedLabel("Label5", QStringLiteral("0"), twipsRect(2715, 210, 345, 360), this);
+    lampNumberLabel->setFont(heading);
     fixedLabel("Label1", QStringLiteral("napięcie"), twipsRect(420, 885, 915, 195), this);
-    Text1 = field("Text1", QStringLiteral("napięcie"), twipsRect(2220, 855, 720, 285), this);
+    voltageField = field("Text1", QStringLiteral("napięcie"), twipsRect(2220, 855, 720, 285), this);
     fixedLabel("Label2", QStringLiteral("prąd"), twipsRect(420, 1265, 1155, 195), this);
-    Text2 = field("Text2", QStringLiteral("prąd"), twipsRect(2220, 1215, 720, 285), this);
+    currentField = field("Text2", QStringLiteral("prąd"), twipsRect(2220, 1215, 720, 285), this);
     fixedLabel("Label6", QStringLiteral("Czas pracy lampy"), twipsRect(420, 1650, 1230, 195), this);
-    Text4 = field("Text4", QStringLiteral("czas pracy lampy"), twipsRect(2220, 1575, 720, 285), this);
+    workTimeField = field("Text4", QStringLiteral("czas pracy lampy"), twipsRect(2220, 1575, 720, 285), this);
     fixedLabel("Label3", QStringLiteral("informacja o awariach"), twipsRect(420, 2025, 1755, 195), this);
-    Text3 = field("Text3", QStringLiteral("informacja o awariach"), twipsRect(2220, 1935, 1500, 285), this);
-    Command1 = hall::placeButton("Command1", QStringLiteral("ok"), twipsRect(3150, 2685, 1080, 360), this);
-    connect(Command1, &QPushButton::clicked, this, &QWidget::hide);
+    failureField = field("Text3", QStringLiteral("informacja o awariach"), twipsRect(2220, 1935, 1500, 285), this);
+    okButton = hall::placeButton("Command1", QStringLiteral("ok"), twipsRect(3150, 2685, 1080, 360), this);
+    connect(okButton, &QPushButton::clicked, this, &QWidget::hide);
 }
 
-void Form3::showLamp(int index, qint16 flag) {
-    Label5->setText(QString::number(index + 1));
+void LampDetailsWindow::showLamp(int index, qint16 flag) {
+    lampNumberLabel->setText(QString::number(index + 1));
     if (flag == 1) {
-        Text1->setText(QStringLiteral("220"));
-        Text2->setText(hall::generalNumberText(kFlaggedCurrent));
-        Text3->setText(QStringLiteral("brak awarii"));
+        voltageField->setText(QStringLiteral("220"));
+        currentField->setText(hall::generalNumberText(kFlaggedCurrent));
+        failureField->setText(QStringLiteral("brak awarii"));
     } else {
-        Text1->clear();
-        Text2->clear();
-        Text3->setText(index == kFailedFixtureIndex ? QStringLiteral("awaria oprawy") : QStringLiteral("brak awarii"));
+        voltageField->clear();
+        currentField->clear();
+        failureField->setText(index == kFailedFixtureIndex ? QStringLiteral("awaria oprawy")
+                                                           : QStringLiteral("brak awarii"));
     }
     show();
     raise();
