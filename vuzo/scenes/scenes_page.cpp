@@ -34,10 +34,11 @@ ScenesPage::ScenesPage(QWidget* parent) : QFrame(parent) {
     createSensorMarks();
     createKeyFields();
     createSensorFields();
-    Command1 = hall::placeButton("Command1", QStringLiteral("Zapisz"), twipsRect(750, 5550, 1020, 495), this);
-    Command16 = hall::placeButton("Command16", QStringLiteral("Załącz scenę"), twipsRect(1770, 5550, 1020, 495), this);
-    connect(Command1, &QPushButton::clicked, this, &ScenesPage::saveRequested);
-    connect(Command16, &QPushButton::clicked, this, &ScenesPage::sceneSwitchRequested);
+    saveButton = hall::placeButton("Command1", QStringLiteral("Zapisz"), twipsRect(750, 5550, 1020, 495), this);
+    sceneSwitchButton =
+        hall::placeButton("Command16", QStringLiteral("Załącz scenę"), twipsRect(1770, 5550, 1020, 495), this);
+    connect(saveButton, &QPushButton::clicked, this, &ScenesPage::saveRequested);
+    connect(sceneSwitchButton, &QPushButton::clicked, this, &ScenesPage::sceneSwitchRequested);
 }
 
 void ScenesPage::createLampBoxes() {
@@ -49,7 +50,7 @@ void ScenesPage::createLampBoxes() {
         box->setObjectName(QStringLiteral("Check1_%1").arg(i));
         box->setGeometry(twipsRect(left, kBoxTop + kBoxRowStep * row, width, kBoxHeight));
         connect(box, &QCheckBox::stateChanged, this, [this, i, box] { emit lampBoxChanged(i, box->value()); });
-        Check1[i] = box;
+        lampBoxes[i] = box;
     }
 }
 
@@ -88,15 +89,15 @@ void ScenesPage::createKeyFields() {
     for (int i = 0; i < hall::kKeyCount; ++i) {
         const Point at = keyField(i);
         const QString key = QString(QChar('A' + i / 4)) + QString::number(i % 4 + 1);
-        Text9[i] =
+        keyFields[i] =
             createAssignmentField(QStringLiteral("klawisz ") + key, twipsRect(at.left, at.top, kKeyWidth, kKeyHeight));
-        Text9[i]->setObjectName(QStringLiteral("Text9_%1").arg(i));
+        keyFields[i]->setObjectName(QStringLiteral("Text9_%1").arg(i));
     }
-    Shape2 = new hall::Shape(hall::Shape::Kind::RoundedRectangle, this);
-    Shape2->setObjectName(QStringLiteral("Shape2"));
-    Shape2->setBorderColor(QColor(0, 0, 255));
-    Shape2->setGeometry(twipsRect(kRowMarkerLeft, kRowMarkerTop, kRowMarkerWidth, kRowMarkerHeight));
-    Shape2->hide();
+    rowMarker = new hall::Shape(hall::Shape::Kind::RoundedRectangle, this);
+    rowMarker->setObjectName(QStringLiteral("Shape2"));
+    rowMarker->setBorderColor(QColor(0, 0, 255));
+    rowMarker->setGeometry(twipsRect(kRowMarkerLeft, kRowMarkerTop, kRowMarkerWidth, kRowMarkerHeight));
+    rowMarker->hide();
 }
 
 void ScenesPage::createSensorFields() {
@@ -104,9 +105,9 @@ void ScenesPage::createSensorFields() {
     for (int k = 0; k < hall::kSensorCount; ++k) {
         hall::placeLabel(QString::number(k + 1),
                          twipsRect(kInputLabelLefts[k], k == 0 ? kFirstInputLabelTop : kInputLabelTop, 90, 195), this);
-        Text10[k] = createAssignmentField(QStringLiteral("czujnik %1").arg(k + 1),
-                                          twipsRect(kSensorLefts[k], kSensorTop, kSensorWidth, kSensorHeight));
-        Text10[k]->setObjectName(QStringLiteral("Text10_%1").arg(k));
+        sensorFields[k] = createAssignmentField(QStringLiteral("czujnik %1").arg(k + 1),
+                                                twipsRect(kSensorLefts[k], kSensorTop, kSensorWidth, kSensorHeight));
+        sensorFields[k]->setObjectName(QStringLiteral("Text10_%1").arg(k));
     }
     hall::placeLabel(QStringLiteral("wejście"), twipsRect(4425, 4935, 525, 195), this);
     hall::placeLabel(QStringLiteral("przypisane sceny"), twipsRect(660, 5190, 1215, 195), this);
@@ -125,8 +126,8 @@ void ScenesPage::applyLeaveRule(QLineEdit* field) {
 
 void ScenesPage::markKeyRow(int keyField) {
     const int row = keyField / 4;
-    Shape2->move(Shape2->x(), hall::twips(kRowLabelTops[row] - kRowMarkerAbove));
-    Shape2->show();
+    rowMarker->move(rowMarker->x(), hall::twips(kRowLabelTops[row] - kRowMarkerAbove));
+    rowMarker->show();
 }
 
 bool ScenesPage::eventFilter(QObject* watched, QEvent* event) {
@@ -138,17 +139,17 @@ bool ScenesPage::eventFilter(QObject* watched, QEvent* event) {
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) applyLeaveRule(field);
     }
     if (field && event->type() == QEvent::MouseButtonPress) {
-        const auto key = std::find(Text9.begin(), Text9.end(), field);
-        if (key != Text9.end()) markKeyRow(int(key - Text9.begin()));
+        const auto key = std::find(keyFields.begin(), keyFields.end(), field);
+        if (key != keyFields.end()) markKeyRow(int(key - keyFields.begin()));
     }
     return QFrame::eventFilter(watched, event);
 }
 
-int ScenesPage::lampBox(int index) const { return Check1[index]->value(); }
+int ScenesPage::lampBox(int index) const { return lampBoxes[index]->value(); }
 
-void ScenesPage::setLampBox(int index, int value) { Check1[index]->setValue(value); }
+void ScenesPage::setLampBox(int index, int value) { lampBoxes[index]->setValue(value); }
 
-hall::SceneBoxes ScenesPage::lampBoxes() const {
+hall::SceneBoxes ScenesPage::sceneBoxes() const {
     hall::SceneBoxes boxes;
     for (int i = 0; i < hall::kLampCount; ++i) boxes[i] = lampBox(i);
     return boxes;
@@ -160,7 +161,7 @@ bool ScenesPage::loadScene(int scene) {
     return read.complete;
 }
 
-double ScenesPage::sensorScene(int input) const { return hall::leadingNumber(Text10[input - 1]->text()); }
+double ScenesPage::sensorScene(int input) const { return hall::leadingNumber(sensorFields[input - 1]->text()); }
 
 void ScenesPage::fillEmptyWithZero(QLineEdit* field) {
     if (field->text().isEmpty()) field->setText(QStringLiteral("0"));
@@ -177,13 +178,14 @@ QStringList ScenesPage::save(int scene) {
     const auto write = [&failed](const std::filesystem::path& path, bool written) {
         if (!written) failed << hall::fileNameInMessage(path);
     };
-    const hall::SceneBoxes boxes = lampBoxes();
+    const hall::SceneBoxes boxes = sceneBoxes();
     write(hall::SceneFilePath(scene), hall::WriteSceneFile(hall::SceneFilePath(scene), boxes));
-    for (QLineEdit* field : Text9) fillEmptyWithZero(field);
-    write(hall::kKeyFilePath, hall::WriteAssignmentFile(hall::kKeyFilePath, fieldBytes(Text9.data(), hall::kKeyCount)));
-    for (QLineEdit* field : Text10) fillEmptyWithZero(field);
+    for (QLineEdit* field : keyFields) fillEmptyWithZero(field);
+    write(hall::kKeyFilePath,
+          hall::WriteAssignmentFile(hall::kKeyFilePath, fieldBytes(keyFields.data(), hall::kKeyCount)));
+    for (QLineEdit* field : sensorFields) fillEmptyWithZero(field);
     write(hall::kSensorFilePath,
-          hall::WriteAssignmentFile(hall::kSensorFilePath, fieldBytes(Text10.data(), hall::kSensorCount)));
+          hall::WriteAssignmentFile(hall::kSensorFilePath, fieldBytes(sensorFields.data(), hall::kSensorCount)));
     for (int input = 1; input <= hall::kSensorCount; ++input) {
         if (sensorScene(input) != scene) continue;
         const std::filesystem::path path = hall::SceneCommandFilePath(input);

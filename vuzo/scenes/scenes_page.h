@@ -14,7 +14,7 @@ namespace hall {
 class Shape;
 }
 
-// The scenes page (Frame1): the lamp boxes of the scene on show, the scenes
+// The scenes page: the lamp boxes of the scene on show, the scenes
 // assigned to the 24 keys and the 8 sensor inputs, "Zapisz" and
 // "Załącz scenę".
 class ScenesPage : public QFrame {
@@ -25,7 +25,7 @@ public:
 
     int lampBox(int index) const;
     void setLampBox(int index, int value);
-    hall::SceneBoxes lampBoxes() const;
+    hall::SceneBoxes sceneBoxes() const;
 
     // Puts scene file N into the lamp boxes; false when the file could not
     // give every lamp (those it could not give are cleared).
@@ -39,9 +39,9 @@ public:
     // The scene assigned to sensor input `input` (1 … 8), as its field reads.
     double sensorScene(int input) const;
 
-    std::array<LampBox*, hall::kLampCount> Check1{};
-    std::array<QLineEdit*, hall::kKeyCount> Text9{};
-    std::array<QLineEdit*, hall::kSensorCount> Text10{};
+    std::array<LampBox*, hall::kLampCount> lampBoxes{};
+    std::array<QLineEdit*, hall::kKeyCount> keyFields{};
+    std::array<QLineEdit*, hall::kSensorCount> sensorFields{};
 
 signals:
     void lampBoxChanged(int index, int value);
@@ -63,7 +63,7 @@ private:
     void fillEmptyWithZero(QLineEdit* field);
     static std::vector<std::string> fieldBytes(const QLineEdit* const* fields, int count);
 
-    hall::Shape* Shape2 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command16 = nullptr;
+    hall::Shape* rowMarker = nullptr;
+    QPushButton* saveButton = nullptr;
+    QPushButton* sceneSwitchButton = nullptr;
 };

@@ -39,8 +39,8 @@ struct Scenes : Configurator {
         QApplication::setActiveWindow(form.get());
         clickTab(2, 3);
     }
-    QLineEdit* key(int i) const { return scenes()->Text9[i]; }
-    QLineEdit* sensor(int i) const { return scenes()->Text10[i]; }
+    QLineEdit* key(int i) const { return scenes()->keyFields[i]; }
+    QLineEdit* sensor(int i) const { return scenes()->sensorFields[i]; }
     // The operator clicks into the field, deletes what it holds and types.
     void type(QLineEdit* field, const QString& text) const {
         clearByKeyboard(field);
@@ -158,7 +158,7 @@ void TestScenesPage::tabSwitchDropsEdits() {
     QVERIFY(TestHall::write(hall.workFile("vuzo5.txt"), sceneLine({55, 56}) + "\r\n"));
     Scenes s;
     s.clickTab(1, 2);
-    QCOMPARE(s.scenes()->lampBoxes()[1], 1);
+    QCOMPARE(s.scenes()->sceneBoxes()[1], 1);
     s.clickLampBox(30);
     s.clickTab(1, 5);
     for (int n = 1; n <= 108; ++n) QCOMPARE(s.scenes()->lampBox(n - 1), int(n == 55 || n == 56));
