@@ -43,17 +43,17 @@ ConfigPage::ConfigPage(QWidget* parent) : QFrame(parent) {
     QLabel* delayLabel = place(new QLabel(delayCaption, this), kDelayLabel);
     delayLabel->setWordWrap(true);
 
-    Text1 = place(new QLineEdit(this), kDelayField);
-    Text1->setAccessibleName(QStringLiteral("czas wyłączenia w minutach"));
-    delayLabel->setBuddy(Text1);
-    connect(Text1, &QLineEdit::textChanged, this, &ConfigPage::applyChangeRule);
+    delayField = place(new QLineEdit(this), kDelayField);
+    delayField->setAccessibleName(QStringLiteral("czas wyłączenia w minutach"));
+    delayLabel->setBuddy(delayField);
+    connect(delayField, &QLineEdit::textChanged, this, &ConfigPage::applyChangeRule);
 
-    Command2 = place(hall::makeButton(QStringLiteral("Zapisz"), this), kSave);
+    saveButton = place(hall::makeButton(QStringLiteral("Zapisz"), this), kSave);
 }
 
 // The field always holds a number; an unchanged text is not written back, so
 // the cursor stays where the operator put it.
 void ConfigPage::applyChangeRule() {
-    const QString rewritten = hall::numberRewrite(Text1->text());
-    if (rewritten != Text1->text()) Text1->setText(rewritten);
+    const QString rewritten = hall::numberRewrite(delayField->text());
+    if (rewritten != delayField->text()) delayField->setText(rewritten);
 }

@@ -5,7 +5,7 @@
 class QLineEdit;
 class QPushButton;
 
-// The "Konfiguracja" page (Frame2): the switch-off delay, in minutes. The
+// The "Konfiguracja" page: the switch-off delay, in minutes. The
 // value lives in its field only; nothing stores or reads it.
 class ConfigPage : public QFrame {
     Q_OBJECT
@@ -13,10 +13,10 @@ class ConfigPage : public QFrame {
 public:
     explicit ConfigPage(QWidget* parent = nullptr);
 
-    QLineEdit* Text1 = nullptr;  // switch-off delay
+    QLineEdit* delayField = nullptr;  // switch-off delay
 
 private:
     void applyChangeRule();
 
-    QPushButton* Command2 = nullptr;  // "Zapisz", without an action
+    QPushButton* saveButton = nullptr;  // "Zapisz", without an action
 };

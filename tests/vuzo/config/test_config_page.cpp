@@ -43,8 +43,8 @@ void TestConfigPage::layout() {
 
 void TestConfigPage::delayStartsEmpty() {
     ConfigPage page;
-    QCOMPARE(page.Text1->text(), QString());
-    QVERIFY(!page.Text1->accessibleName().isEmpty());
+    QCOMPARE(page.delayField->text(), QString());
+    QVERIFY(!page.delayField->accessibleName().isEmpty());
 }
 
 void TestConfigPage::delayIsANumber_data() {
@@ -87,18 +87,18 @@ void TestConfigPage::delayIsANumber() {
     ConfigPage page;
     page.show();
     if (typed)
-        QTest::keyClicks(page.Text1, entry);
+        QTest::keyClicks(page.delayField, entry);
     else
-        paste(page.Text1, entry);
-    QCOMPARE(page.Text1->text(), shown);
+        paste(page.delayField, entry);
+    QCOMPARE(page.delayField->text(), shown);
 }
 
 void TestConfigPage::delayCleared() {
     ConfigPage page;
     page.show();
-    QTest::keyClicks(page.Text1, "15");
-    clear(page.Text1);
-    QCOMPARE(page.Text1->text(), QStringLiteral("0"));
+    QTest::keyClicks(page.delayField, "15");
+    clear(page.delayField);
+    QCOMPARE(page.delayField->text(), QStringLiteral("0"));
 }
 
 QTEST_MAIN(TestConfigPage)
