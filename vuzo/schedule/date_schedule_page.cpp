@@ -1,7 +1,7 @@
 #include "date_schedule_page.h"
 
+#include "calendar_window.h"
 #include "fonts.h"
-#include "form2.h"
 #include "page_frame.h"
 #include "schedule_controls.h"
 #include "schedule_fields.h"
@@ -87,9 +87,9 @@ DateSchedulePage::DateSchedulePage(QWidget* parent) : QFrame(parent) {
     hall::setUpPage(this, "Frame4", kLayout.width, kLayout.height);
     createHeadings();
     for (int row = 0; row < kRows; ++row) createRow(row);
-    Command7 = schedule::addButton(this, QStringLiteral("Command7"), QStringLiteral("Anuluj"), kLayout.cancel);
-    Command6 = schedule::addButton(this, QStringLiteral("Command6"), QStringLiteral("Zapisz"), kLayout.save);
-    connect(Command7, &QPushButton::clicked, this, &DateSchedulePage::daysRequested);
+    cancelButton = schedule::addButton(this, QStringLiteral("Command7"), QStringLiteral("Anuluj"), kLayout.cancel);
+    saveButton = schedule::addButton(this, QStringLiteral("Command6"), QStringLiteral("Zapisz"), kLayout.save);
+    connect(cancelButton, &QPushButton::clicked, this, &DateSchedulePage::daysRequested);
 }
 
 void DateSchedulePage::createHeadings() {
@@ -111,28 +111,28 @@ void DateSchedulePage::createRow(int row) {
     calendar->setAccessibleName(QStringLiteral("kalendarz") + where);
     calendar->setToolTip(QStringLiteral("Wybierz datę z kalendarza"));
     connect(calendar, &QPushButton::clicked, this, [this, row] { openCalendar(row); });
-    Command5[row] = calendar;
+    calendarButtons[row] = calendar;
 
     const auto field = [this, row, &where](const char* name, const char* what, Column column) {
         return schedule::addField(this, QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(row),
                                   QString::fromUtf8(what) + where,
                                   {column.left, kLayout.fieldTops[row], column.width, kLayout.fieldHeight});
     };
-    Text2[row] = field("Text2", "rok", kLayout.year);
-    Text3[row] = field("Text3", "miesiąc", kLayout.month);
-    Text4[row] = field("Text4", "dzień", kLayout.day);
-    Text5[row] = field("Text5", "godzina", kLayout.hour);
-    Text6[row] = field("Text6", "minuta", kLayout.minute);
-    schedule::followDateFieldRule(Text3[row]);
-    schedule::followDateFieldRule(Text4[row]);
-    schedule::followTimeFieldRule(Text5[row], schedule::kHourLimit);
-    schedule::followTimeFieldRule(Text6[row], schedule::kMinuteLimit);
+    yearFields[row] = field("Text2", "rok", kLayout.year);
+    monthFields[row] = field("Text3", "miesiąc", kLayout.month);
+    dayFields[row] = field("Text4", "dzień", kLayout.day);
+    hourFields[row] = field("Text5", "godzina", kLayout.hour);
+    minuteFields[row] = field("Text6", "minuta", kLayout.minute);
+    schedule::followDateFieldRule(monthFields[row]);
+    schedule::followDateFieldRule(dayFields[row]);
+    schedule::followTimeFieldRule(hourFields[row], schedule::kHourLimit);
+    schedule::followTimeFieldRule(minuteFields[row], schedule::kMinuteLimit);
 
     for (int scene = 0; scene < kScenes; ++scene) {
         const int index = row * kScenes + scene;
         const Area at{kLayout.sceneLefts[row] + kLayout.sceneStep * scene, kLayout.sceneTops[row], kLayout.sceneWidth,
                       kLayout.sceneHeight};
-        Check5[index] =
+        sceneBoxes[index] =
             schedule::addSceneBox(this, kFirstSceneBox + index, QStringLiteral("scena %1").arg(scene + 1) + where, at);
     }
 }
@@ -140,20 +140,20 @@ void DateSchedulePage::createRow(int row) {
 // The calendar belongs to the main window, not to the page: it stays up when
 // the operator leaves the page, and a later pick still lands in its row.
 void DateSchedulePage::openCalendar(int row) {
-    if (!form2_) {
-        form2_ = new Form2(window());
-        connect(form2_, &Form2::datePicked, this, &DateSchedulePage::writeDate);
+    if (!calendarWindow_) {
+        calendarWindow_ = new CalendarWindow(window());
+        connect(calendarWindow_, &CalendarWindow::datePicked, this, &DateSchedulePage::writeDate);
     }
-    form2_->Harm = qint16(row);
-    form2_->show();
-    form2_->raise();
-    form2_->activateWindow();
+    calendarWindow_->targetRow = qint16(row);
+    calendarWindow_->show();
+    calendarWindow_->raise();
+    calendarWindow_->activateWindow();
 }
 
 // Year, month, day, in that order: the date rule pads month and day at once.
 void DateSchedulePage::writeDate(int row, QDate date) {
     if (row < 0 || row >= kRows || !date.isValid()) return;
-    Text2[row]->setText(QString::number(date.year()));
-    Text3[row]->setText(QString::number(date.month()));
-    Text4[row]->setText(QString::number(date.day()));
+    yearFields[row]->setText(QString::number(date.year()));
+    monthFields[row]->setText(QString::number(date.month()));
+    dayFields[row]->setText(QString::number(date.day()));
 }

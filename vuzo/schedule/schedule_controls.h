@@ -22,7 +22,7 @@ QLabel* addLabel(QWidget* page, const QString& name, const QString& text, const 
 QPushButton* addButton(QWidget* page, const QString& name, const QString& caption, const Area& at);
 QLineEdit* addField(QWidget* page, const QString& name, const QString& accessibleName, const Area& at);
 
-// A scene box of the Check5 family: so narrow that its caption is cut off
+// A scene box of a schedule page: so narrow that its caption is cut off
 // and only the box shows.
 QCheckBox* addSceneBox(QWidget* page, int index, const QString& accessibleName, const Area& at);
 

@@ -100,9 +100,9 @@ TimeSlotPage::TimeSlotPage(QWidget* parent) : QFrame(parent) {
     hall::setUpPage(this, "Frame6", kLayout.width, kLayout.height);
     createHeadings();
     for (int slot = 0; slot < kSlots; ++slot) createSlot(slot);
-    Command12 = schedule::addButton(this, QStringLiteral("Command12"), QStringLiteral("Zapisz"), kLayout.save);
-    Command13 = schedule::addButton(this, QStringLiteral("Command13"), QStringLiteral("Anuluj"), kLayout.cancel);
-    connect(Command13, &QPushButton::clicked, this, &TimeSlotPage::daysRequested);
+    saveButton = schedule::addButton(this, QStringLiteral("Command12"), QStringLiteral("Zapisz"), kLayout.save);
+    cancelButton = schedule::addButton(this, QStringLiteral("Command13"), QStringLiteral("Anuluj"), kLayout.cancel);
+    connect(cancelButton, &QPushButton::clicked, this, &TimeSlotPage::daysRequested);
 }
 
 void TimeSlotPage::createHeadings() {
@@ -119,22 +119,23 @@ void TimeSlotPage::createSlot(int slot) {
         return Area{left, tops[slot], kLayout.spinWidth, kLayout.spinHeight};
     };
     // Created left to right, so that Tab walks the slot as it reads.
-    Text8[slot] = schedule::addField(this, QStringLiteral("Text8_%1").arg(slot), QStringLiteral("godzina") + where,
-                                     {kLayout.hourLeft, fieldTop, kLayout.fieldWidth, kLayout.fieldHeight});
-    SpinButton2[slot] =
+    hourFields[slot] = schedule::addField(this, QStringLiteral("Text8_%1").arg(slot), QStringLiteral("godzina") + where,
+                                          {kLayout.hourLeft, fieldTop, kLayout.fieldWidth, kLayout.fieldHeight});
+    hourSpinButtons[slot] =
         addSpin(this, QStringLiteral("SpinButton2_%1").arg(slot), QStringLiteral("zmiana godziny") + where, kHourMin,
-                schedule::kHourLimit, spinBox(kLayout.hourSpinLeft, kLayout.hourSpinTops), Text8[slot]);
-    Text7[slot] = schedule::addField(this, QStringLiteral("Text7_%1").arg(slot), QStringLiteral("minuta") + where,
-                                     {kLayout.minuteLeft, fieldTop, kLayout.fieldWidth, kLayout.fieldHeight});
-    SpinButton1[slot] =
+                schedule::kHourLimit, spinBox(kLayout.hourSpinLeft, kLayout.hourSpinTops), hourFields[slot]);
+    minuteFields[slot] =
+        schedule::addField(this, QStringLiteral("Text7_%1").arg(slot), QStringLiteral("minuta") + where,
+                           {kLayout.minuteLeft, fieldTop, kLayout.fieldWidth, kLayout.fieldHeight});
+    minuteSpinButtons[slot] =
         addSpin(this, QStringLiteral("SpinButton1_%1").arg(slot), QStringLiteral("zmiana minuty") + where, kMinuteMin,
-                schedule::kMinuteLimit, spinBox(kLayout.minuteSpinLeft, kLayout.minuteSpinTops), Text7[slot]);
-    schedule::followTimeFieldRule(Text8[slot], schedule::kHourLimit);
-    schedule::followTimeFieldRule(Text7[slot], schedule::kMinuteLimit);
+                schedule::kMinuteLimit, spinBox(kLayout.minuteSpinLeft, kLayout.minuteSpinTops), minuteFields[slot]);
+    schedule::followTimeFieldRule(hourFields[slot], schedule::kHourLimit);
+    schedule::followTimeFieldRule(minuteFields[slot], schedule::kMinuteLimit);
 
     for (int scene = 0; scene < kScenes; ++scene) {
         const int index = slot * kScenes + scene;
-        Check5[index] = schedule::addSceneBox(this, index, QStringLiteral("scena %1").arg(scene + 1) + where,
-                                              sceneBox(slot, scene));
+        sceneBoxes[index] = schedule::addSceneBox(this, index, QStringLiteral("scena %1").arg(scene + 1) + where,
+                                                  sceneBox(slot, scene));
     }
 }

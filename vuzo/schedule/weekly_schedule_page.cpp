@@ -45,18 +45,18 @@ WeeklySchedulePage::WeeklySchedulePage(QWidget* parent) : QFrame(parent) {
     QLabel* title =
         schedule::addLabel(this, QStringLiteral("Label45"), QStringLiteral("HARMONOGRAM TYGODNIOWY"), kLayout.title);
     title->setFont(hall::msSansSerif(8.25, true));
-    for (int day = 0; day < int(Check4.size()); ++day) {
-        Check4[day] = new QCheckBox(QString::fromUtf8(kDays[day]), this);
-        Check4[day]->setObjectName(QStringLiteral("Check4_%1").arg(day));
-        Check4[day]->setGeometry(schedule::rectOf(
+    for (int day = 0; day < int(dayBoxes.size()); ++day) {
+        dayBoxes[day] = new QCheckBox(QString::fromUtf8(kDays[day]), this);
+        dayBoxes[day]->setObjectName(QStringLiteral("Check4_%1").arg(day));
+        dayBoxes[day]->setGeometry(schedule::rectOf(
             {kLayout.dayLeft, kLayout.firstDayTop + kLayout.dayStep * day, kLayout.dayWidth, kLayout.dayHeight}));
     }
-    Command14 = schedule::addButton(this, QStringLiteral("Command14"), QStringLiteral("Dalej "), kLayout.next);
-    Command3 = new WrappingButton(QStringLiteral("Harmonogram szczególny"), this);
-    Command3->setObjectName(QStringLiteral("Command3"));
-    Command3->setGeometry(schedule::rectOf(kLayout.dateSchedule));
-    Command3->setAutoDefault(false);
-    Command4 = schedule::addButton(this, QStringLiteral("Command4"), QStringLiteral("Zapisz"), kLayout.save);
-    connect(Command14, &QPushButton::clicked, this, &WeeklySchedulePage::timeSlotsRequested);
-    connect(Command3, &QPushButton::clicked, this, &WeeklySchedulePage::dateScheduleRequested);
+    nextButton = schedule::addButton(this, QStringLiteral("Command14"), QStringLiteral("Dalej "), kLayout.next);
+    dateScheduleButton = new WrappingButton(QStringLiteral("Harmonogram szczególny"), this);
+    dateScheduleButton->setObjectName(QStringLiteral("Command3"));
+    dateScheduleButton->setGeometry(schedule::rectOf(kLayout.dateSchedule));
+    dateScheduleButton->setAutoDefault(false);
+    saveButton = schedule::addButton(this, QStringLiteral("Command4"), QStringLiteral("Zapisz"), kLayout.save);
+    connect(nextButton, &QPushButton::clicked, this, &WeeklySchedulePage::timeSlotsRequested);
+    connect(dateScheduleButton, &QPushButton::clicked, this, &WeeklySchedulePage::dateScheduleRequested);
 }

@@ -7,7 +7,7 @@
 class QCheckBox;
 class QPushButton;
 
-// The weekly schedule page (Frame3): days of the week, the way to the time
+// The weekly schedule page: days of the week, the way to the time
 // slots and to the date schedule. The day boxes only hold their ticks.
 class WeeklySchedulePage : public QFrame {
     Q_OBJECT
@@ -15,14 +15,14 @@ class WeeklySchedulePage : public QFrame {
 public:
     explicit WeeklySchedulePage(QWidget* parent = nullptr);
 
-    std::array<QCheckBox*, 7> Check4{};  // Monday (0) … Sunday (6)
+    std::array<QCheckBox*, 7> dayBoxes{};  // Monday (0) … Sunday (6)
 
 signals:
     void timeSlotsRequested();     // "Dalej "
     void dateScheduleRequested();  // "Harmonogram szczególny"
 
 private:
-    QPushButton* Command14 = nullptr;  // "Dalej "
-    QPushButton* Command3 = nullptr;   // "Harmonogram szczególny"
-    QPushButton* Command4 = nullptr;   // "Zapisz", without an action
+    QPushButton* nextButton = nullptr;          // "Dalej "
+    QPushButton* dateScheduleButton = nullptr;  // "Harmonogram szczególny"
+    QPushButton* saveButton = nullptr;          // "Zapisz", without an action
 };

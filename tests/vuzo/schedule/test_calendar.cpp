@@ -1,6 +1,6 @@
+#include "calendar_window.h"
 #include "configurator.h"
 #include "date_schedule_page.h"
-#include "form2.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -23,11 +23,11 @@ bool openDates(const Configurator& c) {
 DateSchedulePage* dates(const Configurator& c) { return static_cast<DateSchedulePage*>(c.page(kDates)); }
 
 void pressCalendarButton(const Configurator& c, int row) {
-    QTest::mouseClick(dates(c)->Command5[row], Qt::LeftButton);
+    QTest::mouseClick(dates(c)->calendarButtons[row], Qt::LeftButton);
     settle();
 }
 
-Form2* calendar(const Configurator& c) { return c.form->findChild<Form2*>("Form2"); }
+CalendarWindow* calendar(const Configurator& c) { return c.form->findChild<CalendarWindow*>("Form2"); }
 
 // Lets a closed window go the way of deleted objects.
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
@@ -66,7 +66,7 @@ bool clickDay(QCalendarWidget* view, QDate page, QDate date) {
 
 QStringList rowDate(const Configurator& c, int row) {
     const DateSchedulePage* page = dates(c);
-    return {page->Text2[row]->text(), page->Text3[row]->text(), page->Text4[row]->text()};
+    return {page->yearFields[row]->text(), page->monthFields[row]->text(), page->dayFields[row]->text()};
 }
 
 }  // namespace
@@ -97,7 +97,7 @@ void TestCalendar::pictureOnTheButtons() {
             if (p.red() > 180 && p.green() < 80 && p.blue() < 80) ++red;
         }
     QVERIFY2(red >= 12, "the sheet's 12 is red");
-    for (const QPushButton* button : dates(c)->Command5) {
+    for (const QPushButton* button : dates(c)->calendarButtons) {
         QVERIFY(button->text().isEmpty());
         QVERIFY(!button->icon().isNull());
         QCOMPARE(button->iconSize(), QSize(24, 22));
@@ -135,13 +135,13 @@ void TestCalendar::pickFillsRowHarm() {
     Configurator c;
     QVERIFY(openDates(c));
     for (int row : pressed) pressCalendarButton(c, row);
-    Form2* form2 = calendar(c);
+    CalendarWindow* form2 = calendar(c);
     QVERIFY(form2 && form2->isVisible());
-    QCOMPARE(c.form->findChildren<Form2*>().size(), 1);
-    QCOMPARE(int(form2->Harm), pressed.last());
+    QCOMPARE(c.form->findChildren<CalendarWindow*>().size(), 1);
+    QCOMPARE(int(form2->targetRow), pressed.last());
     if (leavePage) c.clickTab(2, 1);
 
-    QVERIFY(clickDay(form2->MonthView1, page, date));
+    QVERIFY(clickDay(form2->calendar, page, date));
     QVERIFY(!form2->isVisible());
     QCOMPARE(dates(c)->isVisible(), !leavePage);
     for (int row = 0; row < DateSchedulePage::kRows; ++row)
@@ -154,19 +154,19 @@ void TestCalendar::windowDoesNotBlock() {
     Configurator c;
     QVERIFY(openDates(c));
     pressCalendarButton(c, 1);
-    Form2* form2 = calendar(c);
+    CalendarWindow* form2 = calendar(c);
     QVERIFY(form2);
     QVERIFY(form2->isWindow());
     QCOMPARE(form2->windowTitle(), QStringLiteral("Form2"));
     QCOMPARE(form2->size(), hall::twipsRect(0, 0, 2685, 2415).size());
-    QCOMPARE(form2->MonthView1->geometry(), hall::twipsRect(60, 45, 2565, 2310));
+    QCOMPARE(form2->calendar->geometry(), hall::twipsRect(60, 45, 2565, 2310));
     QVERIFY(!form2->isModal());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     // The first month shown is today's.
-    QCOMPARE(form2->MonthView1->monthShown(), QDate::currentDate().month());
+    QCOMPARE(form2->calendar->monthShown(), QDate::currentDate().month());
     // The main window goes on taking entries while the calendar is up.
-    QTest::keyClicks(dates(c)->Text5[1], "25");
-    QCOMPARE(dates(c)->Text5[1]->text(), QStringLiteral("23"));
+    QTest::keyClicks(dates(c)->hourFields[1], "25");
+    QCOMPARE(dates(c)->hourFields[1]->text(), QStringLiteral("23"));
 }
 
 void TestCalendar::reopensOnTheLastMonth() {
@@ -175,14 +175,14 @@ void TestCalendar::reopensOnTheLastMonth() {
     Configurator c;
     QVERIFY(openDates(c));
     pressCalendarButton(c, 0);
-    Form2* form2 = calendar(c);
-    QVERIFY(clickDay(form2->MonthView1, QDate(2007, 8, 1), QDate(2007, 8, 15)));
+    CalendarWindow* form2 = calendar(c);
+    QVERIFY(clickDay(form2->calendar, QDate(2007, 8, 1), QDate(2007, 8, 15)));
     pressCalendarButton(c, 6);
     flushDeletes();
     QCOMPARE(calendar(c), form2);  // hidden, not closed
     QVERIFY(form2->isVisible());
-    QCOMPARE(form2->MonthView1->yearShown(), 2007);
-    QCOMPARE(form2->MonthView1->monthShown(), 8);
+    QCOMPARE(form2->calendar->yearShown(), 2007);
+    QCOMPARE(form2->calendar->monthShown(), 8);
 }
 
 void TestCalendar::closeBoxClosesForGood() {
@@ -190,10 +190,10 @@ void TestCalendar::closeBoxClosesForGood() {
     QVERIFY(hall.layDefaults());
     Configurator c;
     QVERIFY(openDates(c));
-    QTest::keyClicks(dates(c)->Text2[3], "2020");
-    QTest::keyClicks(dates(c)->Text3[3], "4");
+    QTest::keyClicks(dates(c)->yearFields[3], "2020");
+    QTest::keyClicks(dates(c)->monthFields[3], "4");
     pressCalendarButton(c, 3);
-    QPointer<Form2> first = calendar(c);
+    QPointer<CalendarWindow> first = calendar(c);
     QVERIFY(first);
     QVERIFY(first->close());
     flushDeletes();
@@ -202,10 +202,10 @@ void TestCalendar::closeBoxClosesForGood() {
         QCOMPARE(rowDate(c, row), (row == 3 ? QStringList{"2020", "04", ""} : QStringList(3, QString())));
 
     pressCalendarButton(c, 8);
-    Form2* second = calendar(c);
+    CalendarWindow* second = calendar(c);
     QVERIFY(second && second->isVisible());
-    QCOMPARE(int(second->Harm), 8);
-    QVERIFY(clickDay(second->MonthView1, QDate(2012, 2, 1), QDate(2012, 2, 29)));
+    QCOMPARE(int(second->targetRow), 8);
+    QVERIFY(clickDay(second->calendar, QDate(2012, 2, 1), QDate(2012, 2, 29)));
     QCOMPARE(rowDate(c, 8), (QStringList{"2012", "02", "29"}));
 }
 
@@ -215,12 +215,12 @@ void TestCalendar::earlyDatesCannotBePicked() {
     Configurator c;
     QVERIFY(openDates(c));
     pressCalendarButton(c, 2);
-    Form2* form2 = calendar(c);
+    CalendarWindow* form2 = calendar(c);
     // January 2006 begins on a Sunday: its page opens with the last days of 2005.
-    QVERIFY(clickDay(form2->MonthView1, QDate(2006, 1, 1), QDate(2005, 12, 31)));
+    QVERIFY(clickDay(form2->calendar, QDate(2006, 1, 1), QDate(2005, 12, 31)));
     QVERIFY(form2->isVisible());
     QCOMPARE(rowDate(c, 2), QStringList(3, QString()));
-    QVERIFY(form2->MonthView1->selectedDate() >= QDate(2006, 1, 1));
+    QVERIFY(form2->calendar->selectedDate() >= QDate(2006, 1, 1));
 }
 
 QTEST_MAIN(TestCalendar)

@@ -127,10 +127,10 @@ void TestScheduleFields::fieldRule() {
 
 void TestScheduleFields::dayNotCheckedAgainstMonth() {
     SchedulePages pages;
-    QTest::keyClicks(pages.dates.Text3[3], "02");
-    paste(pages.dates.Text4[3], "31");
-    QCOMPARE(pages.dates.Text3[3]->text(), QStringLiteral("02"));
-    QCOMPARE(pages.dates.Text4[3]->text(), QStringLiteral("31"));
+    QTest::keyClicks(pages.dates.monthFields[3], "02");
+    paste(pages.dates.dayFields[3], "31");
+    QCOMPARE(pages.dates.monthFields[3]->text(), QStringLiteral("02"));
+    QCOMPARE(pages.dates.dayFields[3]->text(), QStringLiteral("31"));
 }
 
 void TestScheduleFields::spinButton_data() {
@@ -183,7 +183,7 @@ void TestScheduleFields::spinButton() {
     auto* button = pages.timeSlots.findChild<SpinButton*>(spin);
     QVERIFY(button);
     const bool hour = spin.startsWith(QLatin1String("SpinButton2"));
-    QLineEdit* field = (hour ? pages.timeSlots.Text8 : pages.timeSlots.Text7)[3];
+    QLineEdit* field = (hour ? pages.timeSlots.hourFields : pages.timeSlots.minuteFields)[3];
     QTest::keyClicks(field, typed);
     for (const QChar c : clicks) {
         if (c == '+')
@@ -194,8 +194,8 @@ void TestScheduleFields::spinButton() {
     QCOMPARE(field->text(), shown);
     QCOMPARE(button->value(), value);
     // Neighbouring slots keep their own fields and values.
-    QCOMPARE((hour ? pages.timeSlots.Text8 : pages.timeSlots.Text7)[2]->text(), QString());
-    QCOMPARE((hour ? pages.timeSlots.SpinButton2 : pages.timeSlots.SpinButton1)[4]->value(), hour ? 1 : 0);
+    QCOMPARE((hour ? pages.timeSlots.hourFields : pages.timeSlots.minuteFields)[2]->text(), QString());
+    QCOMPARE((hour ? pages.timeSlots.hourSpinButtons : pages.timeSlots.minuteSpinButtons)[4]->value(), hour ? 1 : 0);
 }
 
 QTEST_MAIN(TestScheduleFields)

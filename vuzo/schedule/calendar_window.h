@@ -8,16 +8,16 @@ class QCalendarWidget;
 // The calendar window: the operator picks the date of one row of the date
 // schedule page. It does not block the main window; a pick hides it and
 // keeps it, its close box destroys it.
-class Form2 : public QWidget {
+class CalendarWindow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit Form2(QWidget* parent = nullptr);
+    explicit CalendarWindow(QWidget* parent = nullptr);
 
     // The row of the date schedule page that receives the next picked date.
-    qint16 Harm = 0;
+    qint16 targetRow = 0;
 
-    QCalendarWidget* MonthView1 = nullptr;
+    QCalendarWidget* calendar = nullptr;
 
 signals:
     void datePicked(int row, QDate date);
