@@ -3,9 +3,9 @@
 // Opening the configurator in a test hall and reaching its controls as the
 // operator sees them.
 
-#include "form1.h"
 #include "hall_fixture.h"
 #include "lamp_box.h"
+#include "main_window.h"
 #include "scenes_page.h"
 #include "status_page.h"
 #include "twips.h"
@@ -38,7 +38,7 @@ inline void settle() {
 }
 
 struct Configurator {
-    Configurator() : form(std::make_unique<Form1>()) {
+    Configurator() : form(std::make_unique<MainWindow>()) {
         form->show();
         settle();
     }
@@ -46,7 +46,7 @@ struct Configurator {
     ScenesPage* scenes() const { return form->findChild<ScenesPage*>(QStringLiteral("Frame1")); }
     QFrame* page(int frame) const { return form->findChild<QFrame*>(QStringLiteral("Frame%1").arg(frame)); }
     QTabBar* tabs(int strip) const { return form->findChild<QTabBar*>(QStringLiteral("TabStrip%1").arg(strip)); }
-    QPushButton* lamp(int number) const { return status()->Command8[number - 1]; }
+    QPushButton* lamp(int number) const { return status()->lampButtons[number - 1]; }
     QColor lampColour(int number) const { return status()->lampColour(number - 1); }
     // The frames the operator can see, by number.
     QList<int> visiblePages() const {
@@ -63,12 +63,12 @@ struct Configurator {
 
     // A click on the box itself, as the operator ticks it.
     void clickLampBox(int index) const {
-        LampBox* box = scenes()->Check1[index];
+        LampBox* box = scenes()->lampBoxes[index];
         QStyleOptionButton option;
         option.initFrom(box);
         const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
         QTest::mouseClick(box, Qt::LeftButton, {}, indicator.center());
     }
 
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 };

@@ -1,7 +1,7 @@
+#include "about_window.h"
 #include "configurator.h"
-#include "form3.h"
-#include "form4.h"
 #include "lamp_box.h"
+#include "lamp_details_window.h"
 #include "message_watcher.h"
 
 #include <QAction>
@@ -36,7 +36,7 @@ public slots:
     void open(const QUrl& url) { opened << url; }
 };
 
-QAction* menuAction(Form1& form, const char* name) { return form.findChild<QAction*>(QLatin1String(name)); }
+QAction* menuAction(MainWindow& form, const char* name) { return form.findChild<QAction*>(QLatin1String(name)); }
 
 }  // namespace
 
@@ -114,15 +114,15 @@ void TestMainWindow::startUpFromHallFiles() {
         // Colours come from the lamp state file alone.
         QCOMPARE(c.lampColour(n), (n == 7 || n == 50) ? QColor(250, 250, 10) : QColor(192, 192, 192));
     }
-    QCOMPARE(c.scenes()->Text9[0]->text(), QStringLiteral("8"));
-    QCOMPARE(c.scenes()->Text9[1]->text(), QStringLiteral("1"));
-    QCOMPARE(c.scenes()->Text9[3]->text(), QStringLiteral("3"));
-    QCOMPARE(c.scenes()->Text9[4]->text(), QString());
-    QCOMPARE(c.scenes()->Text9[23]->text(), QString());
-    QCOMPARE(c.scenes()->Text10[0]->text(), QStringLiteral("0"));
-    QCOMPARE(c.scenes()->Text10[1]->text(), QStringLiteral("8"));
-    QCOMPARE(c.scenes()->Text10[2]->text(), QStringLiteral("x"));
-    QCOMPARE(c.scenes()->Text10[7]->text(), QStringLiteral("8"));
+    QCOMPARE(c.scenes()->keyFields[0]->text(), QStringLiteral("8"));
+    QCOMPARE(c.scenes()->keyFields[1]->text(), QStringLiteral("1"));
+    QCOMPARE(c.scenes()->keyFields[3]->text(), QStringLiteral("3"));
+    QCOMPARE(c.scenes()->keyFields[4]->text(), QString());
+    QCOMPARE(c.scenes()->keyFields[23]->text(), QString());
+    QCOMPARE(c.scenes()->sensorFields[0]->text(), QStringLiteral("0"));
+    QCOMPARE(c.scenes()->sensorFields[1]->text(), QStringLiteral("8"));
+    QCOMPARE(c.scenes()->sensorFields[2]->text(), QStringLiteral("x"));
+    QCOMPARE(c.scenes()->sensorFields[7]->text(), QStringLiteral("8"));
     QCOMPARE(messages.texts(), QStringList{QStringLiteral("Nie udało się odczytać plików: pakiet.txt")});
 }
 
@@ -222,7 +222,7 @@ void TestMainWindow::menusWithoutAction() {
     QCOMPARE(c.visiblePages(), QList<int>{5});
     QVERIFY(browser.opened.isEmpty());
     QVERIFY(messages.texts().isEmpty());
-    QVERIFY(!c.form->findChild<Form4*>());
+    QVERIFY(!c.form->findChild<AboutWindow*>());
 }
 
 void TestMainWindow::aboutWindowIsOne() {
@@ -231,8 +231,8 @@ void TestMainWindow::aboutWindowIsOne() {
     Configurator c;
     menuAction(*c.form, "o")->trigger();
     menuAction(*c.form, "o")->trigger();
-    QCOMPARE(c.form->findChildren<Form4*>().size(), 1);
-    Form4* about = c.form->findChild<Form4*>();
+    QCOMPARE(c.form->findChildren<AboutWindow*>().size(), 1);
+    AboutWindow* about = c.form->findChild<AboutWindow*>();
     QVERIFY(about->isVisible());
     QCOMPARE(about->windowTitle(), QStringLiteral("Form4"));
     QCOMPARE(about->findChild<QLabel*>("Label1")->text(), QStringLiteral(" KONFIGURATOR OŚWIETLENIA HALI"));
@@ -244,18 +244,18 @@ void TestMainWindow::aboutWindowIsOne() {
     QTest::mouseClick(about->findChild<QPushButton*>("Command1"), Qt::LeftButton);
     QVERIFY(!about->isVisible());
     menuAction(*c.form, "o")->trigger();
-    QCOMPARE(c.form->findChild<Form4*>(), about);
+    QCOMPARE(c.form->findChild<AboutWindow*>(), about);
     QVERIFY(about->isVisible());
 
     // The close box closes it for good; the next one is new.
-    const QPointer<Form4> closed = about;
+    const QPointer<AboutWindow> closed = about;
     about->close();
     settle();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(closed.isNull());
     menuAction(*c.form, "o")->trigger();
-    QCOMPARE(c.form->findChildren<Form4*>().size(), 1);
-    QVERIFY(c.form->findChild<Form4*>()->isVisible());
+    QCOMPARE(c.form->findChildren<AboutWindow*>().size(), 1);
+    QVERIFY(c.form->findChild<AboutWindow*>()->isVisible());
 }
 
 void TestMainWindow::helpAndVendorPages() {
@@ -266,7 +266,7 @@ void TestMainWindow::helpAndVendorPages() {
     menuAction(*c.form, "help")->trigger();
     QTest::mouseClick(c.form->findChild<QLabel*>("Label42"), Qt::LeftButton);
     menuAction(*c.form, "o")->trigger();
-    QTest::mouseClick(c.form->findChild<Form4*>()->findChild<QLabel*>("Image2"), Qt::LeftButton);
+    QTest::mouseClick(c.form->findChild<AboutWindow*>()->findChild<QLabel*>("Image2"), Qt::LeftButton);
     const QUrl vendor(QStringLiteral("https://veltrona.example/"));
     QCOMPARE(browser.opened,
              (QList<QUrl>{QUrl::fromLocalFile(QDir(hall.workPath()).canonicalPath() + "/help.htm"), vendor, vendor}));
@@ -278,7 +278,7 @@ void TestMainWindow::closingEndsProgram() {
     Configurator c;
     QTest::mouseClick(c.lamp(7), Qt::LeftButton);
     menuAction(*c.form, "o")->trigger();
-    Form3* details = c.form->findChild<Form3*>();
+    LampDetailsWindow* details = c.form->findChild<LampDetailsWindow*>();
     QVERIFY(details && details->isVisible());
     // The program's own event loop must end when the main window closes.
     QTimer::singleShot(0, c.form.get(), &QWidget::close);

@@ -1,4 +1,4 @@
-#include "form4.h"
+#include "about_window.h"
 
 #include "artwork.h"
 #include "clickable_label.h"
@@ -13,7 +13,7 @@
 
 using hall::twipsRect;
 
-Form4::Form4(QWidget* parent) : QWidget(parent, Qt::Window) {
+AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Form4"));
     setFont(hall::msSansSerif());
@@ -41,7 +41,7 @@ Form4::Form4(QWidget* parent) : QWidget(parent, Qt::Window) {
     logo->setScaledContents(true);
     logo->setCursor(Qt::PointingHandCursor);
     logo->setAccessibleName(QStringLiteral("strona producenta"));
-    connect(logo, &hall::ClickableLabel::clicked, this, &Form4::vendorPageRequested);
+    connect(logo, &hall::ClickableLabel::clicked, this, &AboutWindow::vendorPageRequested);
 
     new hall::Line(1530, 960, 6165, 960, this);
     new hall::Line(1320, 390, 1320, 2460, this);

@@ -1,7 +1,7 @@
 #pragma once
 
 // Where the main window's own controls stand, in twips of its client area.
-namespace form1_layout {
+namespace main_window_layout {
 
 inline constexpr int kOuterWidth = 9390;
 inline constexpr int kOuterHeight = 8580;
@@ -13,8 +13,8 @@ inline constexpr int kPageTop = 700;
 struct Box {
     int left, top, width, height;
 };
-inline constexpr Box kPageTabs{975, 270, 7800, 6870};     // TabStrip2
-inline constexpr Box kSceneTabs{1320, 0, 7395, 285};      // TabStrip1
-inline constexpr Box kVendorLink{7140, 7185, 1500, 300};  // Label42
+inline constexpr Box kPageTabs{975, 270, 7800, 6870};
+inline constexpr Box kSceneTabs{1320, 0, 7395, 285};
+inline constexpr Box kVendorLink{7140, 7185, 1500, 300};
 
-}  // namespace form1_layout
+}  // namespace main_window_layout

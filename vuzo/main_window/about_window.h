@@ -4,11 +4,11 @@
 
 // The about window: the program's name, version and the vendor's logo.
 // "Ok" hides it; a click on the logo opens the vendor's web page.
-class Form4 : public QWidget {
+class AboutWindow : public QWidget {
     Q_OBJECT
 
 public:
-    explicit Form4(QWidget* parent = nullptr);
+    explicit AboutWindow(QWidget* parent = nullptr);
 
 signals:
     void vendorPageRequested();

@@ -10,8 +10,8 @@
 
 class ConfigPage;
 class DateSchedulePage;
-class Form3;
-class Form4;
+class LampDetailsWindow;
+class AboutWindow;
 class QFrame;
 class QTabBar;
 class ScenesPage;
@@ -24,17 +24,17 @@ class ClickableLabel;
 
 // The configurator's main window: the page tabs and the six pages, the scene
 // selector, the menus, and the procedures that cross pages.
-class Form1 : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit Form1(QWidget* parent = nullptr);
+    explicit MainWindow(QWidget* parent = nullptr);
 
     // Loads scene file N into the lamp boxes (the click rule runs for every
     // box that changes); a file that cannot give every lamp is reported.
-    void odczyt_tab(int scene);
+    void loadScene(int scene);
     // Paints lit the lamp buttons of the ticked lamp boxes.
-    void mark_scene_lamps();
+    void paintSceneLamps();
     // Switches every lamp off, on the plan and in the lamp state file.
     void allOff();
     // Switches on exactly the lamps whose boxes are ticked.
@@ -72,17 +72,17 @@ private:
     bool writeLampStates(const hall::LampStates& states);
     void reportUnwritten(const QStringList& files);
 
-    QTabBar* TabStrip1 = nullptr;
-    QTabBar* TabStrip2 = nullptr;
-    hall::ClickableLabel* Label42 = nullptr;
-    StatusPage* Frame5 = nullptr;
-    ScenesPage* Frame1 = nullptr;
-    ConfigPage* Frame2 = nullptr;
-    WeeklySchedulePage* Frame3 = nullptr;
-    DateSchedulePage* Frame4 = nullptr;
-    TimeSlotPage* Frame6 = nullptr;
-    QPointer<Form3> form3_;
-    QPointer<Form4> form4_;
+    QTabBar* sceneTabs = nullptr;
+    QTabBar* pageTabs = nullptr;
+    hall::ClickableLabel* vendorLink = nullptr;
+    StatusPage* statusPage = nullptr;
+    ScenesPage* scenesPage = nullptr;
+    ConfigPage* configPage = nullptr;
+    WeeklySchedulePage* weeklyPage = nullptr;
+    DateSchedulePage* datePage = nullptr;
+    TimeSlotPage* timeSlotPage = nullptr;
+    QPointer<LampDetailsWindow> lampDetailsWindow_;
+    QPointer<AboutWindow> aboutWindow_;
     QStringList startupProblems_;
     bool shownOnce_ = false;
 };

@@ -1,0 +1,306 @@
+#include "main_window.h"
+
+#include "about_window.h"
+#include "browser.h"
+#include "clickable_label.h"
+#include "config_page.h"
+#include "date_schedule_page.h"
+#include "fonts.h"
+#include "lamp_colours.h"
+#include "lamp_details_window.h"
+#include "main_window_layout.h"
+#include "message_box.h"
+#include "scene_files.h"
+#include "scenes_page.h"
+#include "status_page.h"
+#include "text_number.h"
+#include "time_slot_page.h"
+#include "twips.h"
+#include "weekly_schedule_page.h"
+#include "windows1250.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QTabBar>
+#include <QTimer>
+#include <QWindow>
+
+using namespace main_window_layout;
+using hall::twips;
+using hall::twipsRect;
+
+namespace {
+
+const QString kTitle = QStringLiteral("KONFIGURATOR OŚWIETLENIA  HALI     >< VELTRONA><");
+const QColor kSensorTriggered(200, 250, 100);
+const QColor kSensorCleared(20, 100, 10);
+
+QRect boxRect(const Box& box) { return twipsRect(box.left, box.top, box.width, box.height); }
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+    Q_INIT_RESOURCE(vuzo);  // the artwork lives in this static library
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(kTitle);
+    setFont(hall::msSansSerif());
+    setCentralWidget(new QWidget(this));
+    centralWidget()->setObjectName(QStringLiteral("client"));
+    createMenus();
+    createTabStrips();
+    createPages();
+    startUp();
+}
+
+void MainWindow::createMenus() {
+    struct Item {
+        const char* name;
+        const char* caption;
+        void (MainWindow::*action)();
+    };
+    struct Menu {
+        const char* name;
+        const char* caption;
+        std::initializer_list<Item> items;
+    };
+    // "zapisz", "połącz" and "koniguracja połączenia" have no action.
+    const std::initializer_list<Menu> menus = {
+        {"file", "plik", {{"save", "zapisz", nullptr}}},
+        {"opction", "opcje", {{"connect", "połącz", nullptr}, {"config", "koniguracja połączenia", nullptr}}},
+        {"pomoc", "Pomoc", {{"o", "o programie", &MainWindow::showAbout}, {"help", "Pomoc", nullptr}}},
+    };
+    for (const Menu& m : menus) {
+        QMenu* menu = menuBar()->addMenu(QString::fromUtf8(m.caption));
+        menu->setObjectName(QLatin1String(m.name));
+        for (const Item& item : m.items) {
+            QAction* action = menu->addAction(QString::fromUtf8(item.caption));
+            action->setObjectName(QLatin1String(item.name));
+            if (item.action) connect(action, &QAction::triggered, this, item.action);
+        }
+    }
+    connect(findChild<QAction*>(QStringLiteral("help")), &QAction::triggered, this, &openHelpPage);
+}
+
+void MainWindow::createTabStrips() {
+    QWidget* client = centralWidget();
+    // The page tab strip: its tabs, and the body the pages lie on.
+    auto* body = new QFrame(client);
+    body->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    pageTabs = new QTabBar(client);
+    pageTabs->setObjectName(QStringLiteral("TabStrip2"));
+    pageTabs->setDrawBase(false);
+    for (const char* caption : {"Status", "Konfiguracja", "Sceny", "Harmonogram"})
+        pageTabs->addTab(QString::fromUtf8(caption));
+    const QRect strip = boxRect(kPageTabs);
+    const int tabHeight = pageTabs->sizeHint().height();
+    pageTabs->setGeometry(strip.left(), strip.top(), strip.width(), tabHeight);
+    body->setGeometry(strip.adjusted(0, tabHeight - 1, 0, 0));
+    connect(pageTabs, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index == pageTabs->currentIndex()) switchToTab(index + 1);  // a change comes by currentChanged
+    });
+    connect(pageTabs, &QTabBar::currentChanged, this, [this](int index) { switchToTab(index + 1); });
+
+    sceneTabs = new QTabBar(client);
+    sceneTabs->setObjectName(QStringLiteral("TabStrip1"));
+    sceneTabs->setFont(hall::msSansSerif(7.5));
+    sceneTabs->setExpanding(false);
+    for (int n = 1; n <= hall::kSceneCount; ++n) sceneTabs->addTab(QStringLiteral("Scena %1").arg(n));
+    sceneTabs->setGeometry(boxRect(kSceneTabs));
+    connect(sceneTabs, &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index == sceneTabs->currentIndex()) onSceneTabChosen(index);
+    });
+    connect(sceneTabs, &QTabBar::currentChanged, this, &MainWindow::onSceneTabChosen);
+
+    vendorLink = new hall::ClickableLabel(QStringLiteral("VELTRONA"), client);
+    vendorLink->setObjectName(QStringLiteral("Label42"));
+    vendorLink->setGeometry(boxRect(kVendorLink));
+    vendorLink->setFont(hall::msSansSerif(12, true));
+    QPalette red = vendorLink->palette();
+    red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+    vendorLink->setPalette(red);
+    vendorLink->setCursor(Qt::PointingHandCursor);
+    connect(vendorLink, &hall::ClickableLabel::clicked, this, &openVendorPage);
+}
+
+void MainWindow::createPages() {
+    QWidget* client = centralWidget();
+    statusPage = new StatusPage(client);
+    scenesPage = new ScenesPage(client);
+    configPage = new ConfigPage(client);
+    weeklyPage = new WeeklySchedulePage(client);
+    datePage = new DateSchedulePage(client);
+    timeSlotPage = new TimeSlotPage(client);
+
+    connect(statusPage, &StatusPage::lampClicked, this, &MainWindow::showLampDetails);
+    connect(statusPage, &StatusPage::allOffRequested, this, &MainWindow::allOff);
+    connect(statusPage, &StatusPage::sensorKeyTyped, this, &MainWindow::sensorKey);
+    connect(scenesPage, &ScenesPage::lampBoxChanged, this, &MainWindow::onLampBoxChanged);
+    connect(scenesPage, &ScenesPage::saveRequested, this, &MainWindow::save);
+    connect(scenesPage, &ScenesPage::sceneSwitchRequested, this, &MainWindow::sceneSwitch);
+    connect(weeklyPage, &WeeklySchedulePage::timeSlotsRequested, this, [this] {
+        showPage(timeSlotPage, {scenesPage, configPage, datePage, weeklyPage, statusPage});
+    });
+    connect(weeklyPage, &WeeklySchedulePage::dateScheduleRequested, this, [this] {
+        showPage(datePage, {scenesPage, configPage, weeklyPage, statusPage});
+    });
+    connect(timeSlotPage, &TimeSlotPage::daysRequested, this, [this] {
+        showPage(weeklyPage, {scenesPage, configPage, datePage, statusPage, timeSlotPage});
+    });
+    connect(datePage, &DateSchedulePage::daysRequested, this, [this] {
+        showPage(weeklyPage, {scenesPage, configPage, datePage, statusPage});
+    });
+}
+
+void MainWindow::startUp() {
+    statusPage->numberLampButtons();
+    sceneTabs->setEnabled(false);
+    sceneTabs->hide();
+    showPage(statusPage, {scenesPage, configPage, weeklyPage, datePage, timeSlotPage});
+
+    const std::filesystem::path firstScene = hall::SceneFilePath(1);
+    if (!scenesPage->loadScene(1)) startupProblems_ << hall::fileNameInMessage(firstScene);
+    if (selectedScene() == 1)
+        for (int i = 0; i < hall::kLampCount; ++i) lampFlags[i] = qint16(scenesPage->lampBox(i));
+
+    resize(twips(kOuterWidth), twips(kOuterHeight));
+    loadAssignments();
+
+    if (const std::optional<hall::LampsLit> lit = hall::ReadStateFile())
+        statusPage->showLamps(*lit);
+    else
+        startupProblems_ << hall::fileNameInMessage(hall::kStateFilePath);
+}
+
+void MainWindow::loadAssignments() {
+    const auto fill = [this](const std::filesystem::path& file, auto& fields) {
+        const hall::AssignmentRead read = hall::ReadAssignmentFile(file, int(fields.size()));
+        for (std::size_t k = 0; k < fields.size(); ++k) fields[k]->setText(hall::fromWindows1250(read.fields[k]));
+        if (!read.complete) startupProblems_ << hall::fileNameInMessage(file);
+    };
+    fill(hall::kKeyFilePath, scenesPage->keyFields);
+    fill(hall::kSensorFilePath, scenesPage->sensorFields);
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    QTimer::singleShot(0, this, &MainWindow::fitOuterSize);
+    if (!startupProblems_.isEmpty()) QTimer::singleShot(0, this, &MainWindow::reportStartupProblems);
+}
+
+// The outer size counts the window system's frame, known only once shown.
+void MainWindow::fitOuterSize() {
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    resize(twips(kOuterWidth) - frame.left() - frame.right(), twips(kOuterHeight) - frame.top() - frame.bottom());
+}
+
+void MainWindow::reportStartupProblems() {
+    const QStringList problems = std::exchange(startupProblems_, {});
+    if (!problems.isEmpty())
+        hall::showMessage(this,
+                          QStringLiteral("Nie udało się odczytać plików: ") + problems.join(QStringLiteral(", ")));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Closing the main window ends the program with all its windows.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window != this && window->isVisible()) window->close();
+    event->accept();
+    QCoreApplication::quit();
+}
+
+void MainWindow::showPage(QFrame* page, std::initializer_list<QFrame*> hidden) {
+    page->move(twips(kPageLeft), twips(kPageTop));
+    page->setVisible(true);
+    for (QFrame* other : hidden) other->setVisible(false);
+}
+
+void MainWindow::switchToTab(int tab) {
+    if (tab < 1 || tab > 4) return;
+    const bool scenes = tab == 3;
+    sceneTabs->setEnabled(scenes);
+    sceneTabs->setVisible(scenes);
+    const std::array<QFrame*, 4> tabPages = {statusPage, configPage, scenesPage, weeklyPage};
+    QFrame* shown = tabPages[tab - 1];
+    showPage(shown, {});
+    for (QFrame* frame :
+         std::initializer_list<QFrame*>{scenesPage, configPage, weeklyPage, datePage, statusPage, timeSlotPage})
+        if (frame != shown) frame->setVisible(false);
+}
+
+int MainWindow::selectedScene() const { return sceneTabs->currentIndex() + 1; }
+
+void MainWindow::onSceneTabChosen(int index) { loadScene(index + 1); }
+
+void MainWindow::loadScene(int scene) {
+    if (!scenesPage->loadScene(scene))
+        hall::showMessage(this, QStringLiteral("Nie udało się odczytać pliku: ") +
+                                    hall::fileNameInMessage(hall::SceneFilePath(scene)));
+}
+
+void MainWindow::onLampBoxChanged(int index, int value) {
+    lampFlags[index] = qint16(value);
+    statusPage->setLampColour(index, kLampLit);
+}
+
+void MainWindow::paintSceneLamps() {
+    for (int i = 0; i < hall::kLampCount; ++i)
+        if (scenesPage->lampBox(i) == 1) statusPage->setLampColour(i, kLampLit);
+}
+
+bool MainWindow::writeLampStates(const hall::LampStates& states) {
+    for (int i = 0; i < hall::kLampCount; ++i) statusPage->setLampColour(i, lampColour(states[i] == hall::kStateOn));
+    return hall::WriteStateFile(states);
+}
+
+void MainWindow::reportUnwritten(const QStringList& files) {
+    if (!files.isEmpty())
+        hall::showMessage(this, QStringLiteral("Nie udało się zapisać plików: ") + files.join(QStringLiteral(", ")));
+}
+
+void MainWindow::allOff() {
+    if (!writeLampStates(hall::AllOffStates())) reportUnwritten({hall::fileNameInMessage(hall::kStateFilePath)});
+}
+
+void MainWindow::sceneSwitch() {
+    if (!writeLampStates(hall::SceneStates(scenesPage->sceneBoxes())))
+        reportUnwritten({hall::fileNameInMessage(hall::kStateFilePath)});
+}
+
+void MainWindow::save() { reportUnwritten(scenesPage->save(selectedScene())); }
+
+void MainWindow::sensorKey(int digit) {
+    if (digit == 0) {
+        // Every mark cleared and all lighting off; one all-off leaves the
+        // same plan and file as one per mark.
+        for (int k = 0; k < hall::kSensorCount; ++k) statusPage->setSensorMarkColour(k, kSensorCleared);
+        allOff();
+        return;
+    }
+    if (digit > hall::kSensorCount) return;
+    statusPage->setSensorMarkColour(digit - 1, kSensorTriggered);
+    // An input without a scene triggers its mark and lights nothing.
+    const double scene = hall::RoundHalfEven(scenesPage->sensorScene(digit));
+    if (scene < 1 || scene > hall::kSceneCount) return;
+    loadScene(int(scene));
+    paintSceneLamps();
+}
+
+void MainWindow::showLampDetails(int index) {
+    if (!lampDetailsWindow_) lampDetailsWindow_ = new LampDetailsWindow(this);
+    lampDetailsWindow_->showLamp(index, lampFlags[index]);
+}
+
+void MainWindow::showAbout() {
+    if (!aboutWindow_) {
+        aboutWindow_ = new AboutWindow(this);
+        aboutWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(aboutWindow_, &AboutWindow::vendorPageRequested, this, &openVendorPage);
+    }
+    aboutWindow_->show();
+    aboutWindow_->raise();
+    aboutWindow_->activateWindow();
+}
