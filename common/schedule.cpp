@@ -76,7 +76,7 @@ std::optional<SceneTicks> DueScenes(const WeeklySchedule& weekly, const DatedSch
         if (time->hour == minute.hour && time->minute == minute.minute) AddScenes(due, row.scenes);
     }
     if (exceptionDay || !weekly.days[Weekday(minute.year, minute.month, minute.day)]) return due;
-    for (const WeeklySlot& slot : weekly.slots) {
+    for (const WeeklySlot& slot : weekly.timeSlots) {
         if (WholeNumberIn(slot.hour, 0, 23) == minute.hour && WholeNumberIn(slot.minute, 0, 59) == minute.minute)
             AddScenes(due, slot.scenes);
     }

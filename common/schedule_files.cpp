@@ -144,7 +144,7 @@ std::string ComposeDelayLine(std::string_view text) { return "opoznienie=" + Enc
 std::string ComposeWeeklyLine(const WeeklySchedule& schedule) {
     std::string line = "dni=" + ComposeBoxes(schedule.days) + "&";
     for (int i = 0; i < kSlotCount; ++i) {
-        const WeeklySlot& slot = schedule.slots[i];
+        const WeeklySlot& slot = schedule.timeSlots[i];
         AddPiece(line, "godz", i + 1, Encode(slot.hour));
         AddPiece(line, "min", i + 1, Encode(slot.minute));
         AddPiece(line, "sceny", i + 1, ComposeBoxes(slot.scenes));
@@ -179,7 +179,7 @@ WeeklyRead ParseWeeklyLine(std::string_view line) {
     if (!pieces) return read;
     read.schedule.days = Boxes<kDayCount>(*pieces, "dni");
     for (int i = 0; i < kSlotCount; ++i) {
-        WeeklySlot& slot = read.schedule.slots[i];
+        WeeklySlot& slot = read.schedule.timeSlots[i];
         slot.hour = Text(*pieces, Key("godz", i + 1));
         slot.minute = Text(*pieces, Key("min", i + 1));
         slot.scenes = Boxes<kSceneCount>(*pieces, Key("sceny", i + 1));

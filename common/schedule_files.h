@@ -28,9 +28,10 @@ struct WeeklySlot {
     SceneTicks scenes{};
     bool operator==(const WeeklySlot&) const = default;
 };
+// Not "slots": Qt code, which reads and writes these, defines that as a macro.
 struct WeeklySchedule {
     std::array<bool, kDayCount> days{};
-    std::array<WeeklySlot, kSlotCount> slots{};
+    std::array<WeeklySlot, kSlotCount> timeSlots{};
     bool operator==(const WeeklySchedule&) const = default;
 };
 struct DatedRow {
