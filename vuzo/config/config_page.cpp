@@ -10,28 +10,17 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-using hall::twipsRect;
+using hall::place;
 
 namespace {
 
 // Where the page's controls stand, in twips.
-struct Place {
-    const char* name;
-    int left, top, width, height;
-};
 constexpr int kPageWidth = 5580;
 constexpr int kPageHeight = 5595;
-constexpr Place kHeading{"Label10", 900, 480, 3150, 360};
-constexpr Place kDelayLabel{"Label1", 210, 1200, 2685, 510};
-constexpr Place kDelayField{"Text1", 2955, 1200, 1275, 360};
-constexpr Place kSave{"Command2", 2760, 4560, 1335, 510};
-
-template <typename Widget>
-Widget* place(Widget* widget, const Place& at) {
-    widget->setObjectName(QLatin1String(at.name));
-    widget->setGeometry(twipsRect(at.left, at.top, at.width, at.height));
-    return widget;
-}
+constexpr hall::ControlPlace kHeading{"Label10", 900, 480, 3150, 360};
+constexpr hall::ControlPlace kDelayLabel{"Label1", 210, 1200, 2685, 510};
+constexpr hall::ControlPlace kDelayField{"Text1", 2955, 1200, 1275, 360};
+constexpr hall::ControlPlace kSave{"Command2", 2760, 4560, 1335, 510};
 
 }  // namespace
 
