@@ -94,6 +94,11 @@ void TestAccountFile::accountName_data() {
     QTest::newRow("vuzo1.txt") << QByteArray("vuzo1.txt") << false;
     QTest::newRow("VUZO8.TXT") << QByteArray("VUZO8.TXT") << false;
     QTest::newRow("help.htm") << QByteArray("HELP.htm") << false;
+    QTest::newRow("opoznienie.txt") << QByteArray("opoznienie.txt") << false;
+    QTest::newRow("OPOZNIENIE.TXT") << QByteArray("OPOZNIENIE.TXT") << false;
+    QTest::newRow("tydzien.txt") << QByteArray("Tydzien.txt") << false;
+    QTest::newRow("daty.txt") << QByteArray("daty.TXT") << false;
+    QTest::newRow("like a schedule but not") << QByteArray("daty.txt.bak") << true;
 }
 
 void TestAccountFile::accountName() {
