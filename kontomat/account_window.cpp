@@ -1,13 +1,13 @@
 #include "account_window.h"
 
 #include "account_file.h"
+#include "account_name.h"
 #include "controls.h"
 #include "fonts.h"
 #include "message_box.h"
 #include "twips.h"
 #include "windows1250.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -60,12 +60,12 @@ void AccountWindow::refuse(const QString& message) { hall::showMessage(this, mes
 void AccountWindow::generate() {
     const QString password = passwordField->text();
     const QString userName = userNameField->text();
-    if (!hall::IsValidAccountName(QFile::encodeName(userName).toStdString())) {
+    const std::optional<std::filesystem::path> accountFile = hall::AccountFilePath(userName);
+    if (!accountFile) {
         refuse(QStringLiteral("nieprawidłowa nazwa użytkownika"));
         return;
     }
-    const std::filesystem::path accountFile(userName.toStdU16String());
-    if (hall::AccountFileExists(accountFile)) {
+    if (hall::AccountFileExists(*accountFile)) {
         refuse(QStringLiteral("istnieje już taka nazwa użytkownika spróbój z inną"));
         return;
     }
@@ -77,7 +77,7 @@ void AccountWindow::generate() {
         refuse(QStringLiteral("hasło zawiera niedozwolony znak"));
         return;
     }
-    if (!hall::WriteAccountFile(accountFile, *scrambled)) {
+    if (!hall::WriteAccountFile(*accountFile, *scrambled)) {
         refuse(QStringLiteral("nie można utworzyć pliku konta"));
         return;
     }

@@ -1,6 +1,7 @@
 #include "login_window.h"
 
 #include "account_file.h"
+#include "account_name.h"
 #include "controls.h"
 #include "fonts.h"
 #include "message_box.h"
@@ -8,7 +9,6 @@
 #include "windows1250.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProxyStyle>
@@ -102,9 +102,10 @@ void LoginWindow::check() {
 LoginWindow::Verdict LoginWindow::verdict() const {
     // A name that could reach outside the working directory or one of the
     // configurator's own files is nobody's account: their content is known.
-    const QString userName = userNameField->text();
-    if (!hall::IsValidAccountName(QFile::encodeName(userName).toStdString())) return Verdict::UnknownUser;
-    const std::optional<std::string> stored = hall::ReadAccountFile(std::filesystem::path(userName.toStdU16String()));
+    // So is a name without an exact file-name form.
+    const std::optional<std::filesystem::path> accountFile = hall::AccountFilePath(userNameField->text());
+    if (!accountFile) return Verdict::UnknownUser;
+    const std::optional<std::string> stored = hall::ReadAccountFile(*accountFile);
     if (!stored) return Verdict::UnknownUser;
 
     // Characters past the compared positions play no part, whatever they are.
