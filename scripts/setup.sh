@@ -13,6 +13,9 @@ PACKAGES=(
   systemd
 )
 
+# What scripts/fuzz needs besides: clang, and libFuzzer's runtime.
+FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
 ensure_packages() {
   local missing=() pkg
   for pkg in "$@"; do
