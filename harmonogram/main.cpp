@@ -4,7 +4,6 @@
 #include "local_time.h"
 #include "schedule.h"
 
-#include <cstdio>
 #include <iostream>
 #include <optional>
 #include <string>
