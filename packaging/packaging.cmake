@@ -77,6 +77,8 @@ endforeach()
 set(HALL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${HALL_PACKAGE})
 hall_install_gzipped(${HALL_PACKAGING_DIR}/changelog ${HALL_DOC_DIR} changelog.Debian)
 install(FILES ${HALL_PACKAGING_DIR}/copyright DESTINATION ${HALL_DOC_DIR})
+install(FILES ${HALL_PACKAGING_DIR}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME ${HALL_PACKAGE})
 add_custom_target(hall_packaging_files ALL DEPENDS ${HALL_GZIPPED})
 
 set(CPACK_PACKAGE_NAME ${HALL_PACKAGE})
@@ -98,12 +100,12 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xvfb")
+# The long description; CPack puts the summary above it and indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "lighting configurator of a factory hall
- vuzo shows the plan of the hall's 108 lamps, lit or off, and edits the eight
- lighting scenes, the scenes of the wall keys and motion sensors, the
- switch-off delay and the weekly and dated schedules. The package also holds
- the account tool kontomat, the reset tool zero, the schedule tool
- harmonogram with its systemd timer, and nowa-hala, which lays out a hall.
- The user interface is Polish.")
+    "vuzo shows the plan of the hall's 108 lamps, lit or off, and edits the eight
+lighting scenes, the scenes of the wall keys and motion sensors, the
+switch-off delay and the weekly and dated schedules. The package also holds
+the account tool kontomat, the reset tool zero, the schedule tool
+harmonogram with its systemd timer, and nowa-hala, which lays out a hall.
+The user interface is Polish.")
 include(CPack)

@@ -10,6 +10,8 @@ PACKAGES=(
   libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   xdg-utils
+  dpkg-dev file man-db lintian desktop-file-utils appstream   # the package and its checks
+  xvfb xauth openbox xdotool x11-utils imagemagick              # screenshots in a real X session
   systemd
 )
 
