@@ -144,17 +144,12 @@ void TestScheduleFiles::tolerantWeekly_data() {
     QTest::newRow("unknown keys skipped")
         << QByteArray("dni=0000001&kolor=zielony&godz1=7&godz9=5&") << QByteArray("0000001") << QByteArray("7")
         << QByteArray() << QByteArray("00000000") << QByteArray();
-    QTest::newRow("pieces in any order, later wins")
-        << QByteArray("dni=1&godz8=1&sceny1=01&godz1=2&godz8=3&") << QByteArray("1000000") << QByteArray("2")
-        << QByteArray() << QByteArray("01000000") << QByteArray("3");
     QTest::newRow("boxes other than 1 unticked")
         << QByteArray("dni=1x1 21y&sceny1=0101x1&") << QByteArray("1010010") << QByteArray() << QByteArray()
         << QByteArray("01010100") << QByteArray();
     QTest::newRow("raw bytes as they stand")
         << QByteArray("dni=&godz1=\xb3 %41=&") << QByteArray("0000000") << QByteArray("\xb3 A=") << QByteArray()
         << QByteArray("00000000") << QByteArray();
-    QTest::newRow("lowercase escapes") << QByteArray("dni=&godz1=%e5%3d&") << QByteArray("0000000")
-                                       << QByteArray("\xe5=") << QByteArray() << QByteArray("00000000") << QByteArray();
 }
 
 void TestScheduleFiles::tolerantWeekly() {

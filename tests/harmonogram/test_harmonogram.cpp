@@ -85,16 +85,9 @@ void TestHarmonogram::checksMinute_data() {
         << "2026-12-07 06:30" << QByteArray() << QByteArray("2026-12-07 06:30: sceny 1, 3; świecą 3 lampy\n")
         << QList<int>{1, 2, 108};
     QTest::newRow("Sunday 6:30 writes nothing") << "2026-12-06 06:30" << QByteArray() << QByteArray() << QList<int>();
-    QTest::newRow("Monday 6:31 writes nothing") << "2026-12-07 06:31" << QByteArray() << QByteArray() << QList<int>();
     QTest::newRow("no scene ticked is all off")
         << "2026-12-08 22:00" << QByteArray() << QByteArray("2026-12-08 22:00: bez scen; nie świeci żadna lampa\n")
         << QList<int>();
-    QTest::newRow("exception day replaces the week")
-        << "2026-12-07 06:30" << QByteArray("rok1=2026&mies1=12&dzien1=07&godz1=8&min1=0&sceny1=01000000&\r\n")
-        << QByteArray() << QList<int>();
-    QTest::newRow("exception day's own row")
-        << "2026-12-07 08:00" << QByteArray("rok1=2026&mies1=12&dzien1=07&godz1=8&min1=0&sceny1=01000000&\r\n")
-        << QByteArray("2026-12-07 08:00: scena 2; świeci 1 lampa\n") << QList<int>{50};
     QTest::newRow("an hour the clock skips")
         << "2026-03-29 02:30" << QByteArray("rok1=2026&mies1=3&dzien1=29&godz1=2&min1=30&sceny1=1&\r\n") << QByteArray()
         << QList<int>();
