@@ -13,6 +13,12 @@ std::optional<std::string> toWindows1250(const QString& text) {
     return bytes.toStdString();
 }
 
+std::string toWindows1250Lossy(const QString& text) {
+    QStringEncoder encoder("windows-1250", QStringConverter::Flag::Stateless);
+    if (!encoder.isValid()) return text.toLatin1().toStdString();
+    return QByteArray(encoder.encode(text)).toStdString();
+}
+
 }  // namespace hall
 
 namespace hall {

@@ -11,6 +11,10 @@ namespace hall {
 // use; nothing when a character has no code there.
 std::optional<std::string> toWindows1250(const QString& text);
 
+// The same for a text that is stored whatever it holds: a character without
+// a code becomes "?".
+std::string toWindows1250Lossy(const QString& text);
+
 }  // namespace hall
 
 namespace hall {

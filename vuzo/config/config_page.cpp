@@ -38,6 +38,7 @@ ConfigPage::ConfigPage(QWidget* parent) : QFrame(parent) {
     connect(delayField, &QLineEdit::textChanged, this, &ConfigPage::applyChangeRule);
 
     saveButton = place(hall::makeButton(QStringLiteral("Zapisz"), this), kSave);
+    connect(saveButton, &QPushButton::clicked, this, &ConfigPage::saveRequested);
 }
 
 // The field always holds a number; an unchanged text is not written back, so

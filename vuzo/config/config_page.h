@@ -5,8 +5,8 @@
 class QLineEdit;
 class QPushButton;
 
-// The "Konfiguracja" page: the switch-off delay, in minutes. The
-// value lives in its field only; nothing stores or reads it.
+// The "Konfiguracja" page: the switch-off delay, in minutes, kept for the
+// hall's controller, which watches the motion sensors.
 class ConfigPage : public QFrame {
     Q_OBJECT
 
@@ -15,8 +15,11 @@ public:
 
     QLineEdit* delayField = nullptr;  // switch-off delay
 
+signals:
+    void saveRequested();  // "Zapisz"
+
 private:
     void applyChangeRule();
 
-    QPushButton* saveButton = nullptr;  // "Zapisz", without an action
+    QPushButton* saveButton = nullptr;
 };

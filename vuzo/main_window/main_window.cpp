@@ -12,6 +12,7 @@
 #include "message_box.h"
 #include "scene_files.h"
 #include "scenes_page.h"
+#include "schedule_files.h"
 #include "status_page.h"
 #include "text_number.h"
 #include "time_slot_page.h"
@@ -151,6 +152,10 @@ void MainWindow::createPages() {
     connect(datePage, &DateSchedulePage::daysRequested, this, [this] {
         showPage(weeklyPage, {scenesPage, configPage, datePage, statusPage});
     });
+    connect(configPage, &ConfigPage::saveRequested, this, &MainWindow::saveDelay);
+    connect(weeklyPage, &WeeklySchedulePage::saveRequested, this, &MainWindow::saveWeekly);
+    connect(timeSlotPage, &TimeSlotPage::saveRequested, this, &MainWindow::saveWeekly);
+    connect(datePage, &DateSchedulePage::saveRequested, this, &MainWindow::saveDated);
 }
 
 void MainWindow::startUp() {
@@ -166,11 +171,13 @@ void MainWindow::startUp() {
 
     resize(twips(kOuterWidth), twips(kOuterHeight));
     loadAssignments();
+    loadSchedules();
 
-    if (const std::optional<hall::LampsLit> lit = hall::ReadStateFile())
-        statusPage->showLamps(*lit);
-    else
-        startupProblems_ << hall::fileNameInMessage(hall::kStateFilePath);
+    // The plan shows only what the lamp state file says: without it, no lamp
+    // is lit, whatever loading scene 1 painted.
+    const std::optional<hall::LampsLit> lit = hall::ReadStateFile();
+    statusPage->showLamps(lit.value_or(hall::LampsLit{}));
+    if (!lit) startupProblems_ << hall::fileNameInMessage(hall::kStateFilePath);
 }
 
 void MainWindow::loadAssignments() {
@@ -181,6 +188,24 @@ void MainWindow::loadAssignments() {
     };
     fill(hall::kKeyFilePath, scenesPage->keyFields);
     fill(hall::kSensorFilePath, scenesPage->sensorFields);
+}
+
+// A new hall has no schedule files: only one that exists and cannot be read
+// is a problem.
+void MainWindow::loadSchedules() {
+    const auto note = [this](hall::FileState state, const std::filesystem::path& file) {
+        if (state == hall::FileState::Unreadable) startupProblems_ << hall::fileNameInMessage(file);
+    };
+    const hall::DelayRead delay = hall::ReadDelayFile();
+    note(delay.state, hall::kDelayFilePath);
+    configPage->delayField->setText(hall::fromWindows1250(delay.text));
+    const hall::WeeklyRead weekly = hall::ReadWeeklyFile();
+    note(weekly.state, hall::kWeeklyFilePath);
+    weeklyPage->setDays(weekly.schedule.days);
+    timeSlotPage->setTimeSlots(weekly.schedule.timeSlots);
+    const hall::DatedRead dated = hall::ReadDatedFile();
+    note(dated.state, hall::kDatedFilePath);
+    datePage->setRows(dated.rows);
 }
 
 void MainWindow::showEvent(QShowEvent* event) {
@@ -199,9 +224,7 @@ void MainWindow::fitOuterSize() {
 
 void MainWindow::reportStartupProblems() {
     const QStringList problems = std::exchange(startupProblems_, {});
-    if (!problems.isEmpty())
-        hall::showMessage(this,
-                          QStringLiteral("Nie udało się odczytać plików: ") + problems.join(QStringLiteral(", ")));
+    if (!problems.isEmpty()) hall::showMessage(this, hall::unreadFilesMessage(problems));
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -237,8 +260,7 @@ void MainWindow::onSceneTabChosen(int index) { loadScene(index + 1); }
 
 void MainWindow::loadScene(int scene) {
     if (!scenesPage->loadScene(scene))
-        hall::showMessage(this, QStringLiteral("Nie udało się odczytać pliku: ") +
-                                    hall::fileNameInMessage(hall::SceneFilePath(scene)));
+        hall::showMessage(this, hall::unreadFilesMessage({hall::fileNameInMessage(hall::SceneFilePath(scene))}));
 }
 
 void MainWindow::onLampBoxChanged(int index, int value) {
@@ -257,20 +279,34 @@ bool MainWindow::writeLampStates(const hall::LampStates& states) {
 }
 
 void MainWindow::reportUnwritten(const QStringList& files) {
-    if (!files.isEmpty())
-        hall::showMessage(this, QStringLiteral("Nie udało się zapisać plików: ") + files.join(QStringLiteral(", ")));
+    if (!files.isEmpty()) hall::showMessage(this, hall::unwrittenFilesMessage(files));
 }
 
-void MainWindow::allOff() {
-    if (!writeLampStates(hall::AllOffStates())) reportUnwritten({hall::fileNameInMessage(hall::kStateFilePath)});
+void MainWindow::reportUnwrittenUnless(bool written, const std::filesystem::path& file) {
+    if (!written) reportUnwritten({hall::fileNameInMessage(file)});
 }
+
+void MainWindow::allOff() { reportUnwrittenUnless(writeLampStates(hall::AllOffStates()), hall::kStateFilePath); }
 
 void MainWindow::sceneSwitch() {
-    if (!writeLampStates(hall::SceneStates(scenesPage->sceneBoxes())))
-        reportUnwritten({hall::fileNameInMessage(hall::kStateFilePath)});
+    reportUnwrittenUnless(writeLampStates(hall::SceneStates(scenesPage->sceneBoxes())), hall::kStateFilePath);
 }
 
 void MainWindow::save() { reportUnwritten(scenesPage->save(selectedScene())); }
+
+void MainWindow::saveDelay() {
+    const std::string delay = hall::toWindows1250Lossy(configPage->delayField->text());
+    reportUnwrittenUnless(hall::WriteDelayFile(delay), hall::kDelayFilePath);
+}
+
+// The weekly schedule is the day boxes and the time slots together, whichever
+// of its two pages says "Zapisz".
+void MainWindow::saveWeekly() {
+    const hall::WeeklySchedule schedule{weeklyPage->days(), timeSlotPage->timeSlots()};
+    reportUnwrittenUnless(hall::WriteWeeklyFile(schedule), hall::kWeeklyFilePath);
+}
+
+void MainWindow::saveDated() { reportUnwrittenUnless(hall::WriteDatedFile(datePage->rows()), hall::kDatedFilePath); }
 
 void MainWindow::sensorKey(int digit) {
     if (digit == 0) {

@@ -51,6 +51,9 @@ public slots:
     void showLampDetails(int index);
     void sensorKey(int digit);
     void save();
+    void saveDelay();
+    void saveWeekly();
+    void saveDated();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -66,11 +69,13 @@ private:
     void createPages();
     void startUp();
     void loadAssignments();
+    void loadSchedules();
     void showPage(QFrame* page, std::initializer_list<QFrame*> hidden);
     void onLampBoxChanged(int index, int value);
     void onSceneTabChosen(int index);
     bool writeLampStates(const hall::LampStates& states);
     void reportUnwritten(const QStringList& files);
+    void reportUnwrittenUnless(bool written, const std::filesystem::path& file);
 
     QTabBar* sceneTabs = nullptr;
     QTabBar* pageTabs = nullptr;

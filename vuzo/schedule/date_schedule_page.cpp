@@ -1,5 +1,7 @@
 #include "date_schedule_page.h"
 
+#include "windows1250.h"
+
 #include "calendar_window.h"
 #include "fonts.h"
 #include "page_frame.h"
@@ -90,6 +92,36 @@ DateSchedulePage::DateSchedulePage(QWidget* parent) : QFrame(parent) {
     cancelButton = schedule::addButton(this, QStringLiteral("Command7"), QStringLiteral("Anuluj"), kLayout.cancel);
     saveButton = schedule::addButton(this, QStringLiteral("Command6"), QStringLiteral("Zapisz"), kLayout.save);
     connect(cancelButton, &QPushButton::clicked, this, &DateSchedulePage::daysRequested);
+    connect(saveButton, &QPushButton::clicked, this, &DateSchedulePage::saveRequested);
+}
+
+hall::DatedSchedule DateSchedulePage::rows() const {
+    hall::DatedSchedule entries;
+    for (int row = 0; row < kRows; ++row) {
+        hall::DatedRow& entry = entries[row];
+        for (const auto& [text, field] : rowTexts(entry, row)) *text = hall::toWindows1250Lossy(field->text());
+        for (int scene = 0; scene < kScenes; ++scene)
+            entry.scenes[scene] = sceneBoxes[row * kScenes + scene]->isChecked();
+    }
+    return entries;
+}
+
+void DateSchedulePage::setRows(const hall::DatedSchedule& rows) {
+    for (int row = 0; row < kRows; ++row) {
+        hall::DatedRow entry = rows[row];
+        for (const auto& [text, field] : rowTexts(entry, row)) field->setText(hall::fromWindows1250(*text));
+        for (int scene = 0; scene < kScenes; ++scene)
+            sceneBoxes[row * kScenes + scene]->setChecked(entry.scenes[scene]);
+    }
+}
+
+// A row's texts beside the fields that show them, year to minute.
+std::array<std::pair<std::string*, QLineEdit*>, 5> DateSchedulePage::rowTexts(hall::DatedRow& entry, int row) const {
+    return {{{&entry.year, yearFields[row]},
+             {&entry.month, monthFields[row]},
+             {&entry.day, dayFields[row]},
+             {&entry.hour, hourFields[row]},
+             {&entry.minute, minuteFields[row]}}};
 }
 
 void DateSchedulePage::createHeadings() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "schedule_files.h"
+
 #include <QDate>
 #include <QFrame>
 #include <QPointer>
@@ -32,16 +34,22 @@ public:
     std::array<QLineEdit*, kRows> minuteFields{};
     std::array<QCheckBox*, kRows * kScenes> sceneBoxes{};  // row × 8 + scene − 1
 
+    hall::DatedSchedule rows() const;
+    // Through the fields' change rules, as typed.
+    void setRows(const hall::DatedSchedule& rows);
+
 signals:
     void daysRequested();  // "Anuluj": back to the weekly schedule page
+    void saveRequested();  // "Zapisz"
 
 private:
     void createHeadings();
     void createRow(int row);
     void openCalendar(int row);
     void writeDate(int row, QDate date);
+    std::array<std::pair<std::string*, QLineEdit*>, 5> rowTexts(hall::DatedRow& entry, int row) const;
 
-    QPushButton* cancelButton = nullptr;       // "Anuluj"
-    QPushButton* saveButton = nullptr;         // "Zapisz", without an action
+    QPushButton* cancelButton = nullptr;  // "Anuluj"
+    QPushButton* saveButton = nullptr;
     QPointer<CalendarWindow> calendarWindow_;  // made on first use, gone once closed
 };

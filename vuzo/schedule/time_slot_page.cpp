@@ -1,5 +1,7 @@
 #include "time_slot_page.h"
 
+#include "windows1250.h"
+
 #include "page_frame.h"
 #include "schedule_controls.h"
 #include "schedule_fields.h"
@@ -103,6 +105,29 @@ TimeSlotPage::TimeSlotPage(QWidget* parent) : QFrame(parent) {
     saveButton = schedule::addButton(this, QStringLiteral("Command12"), QStringLiteral("Zapisz"), kLayout.save);
     cancelButton = schedule::addButton(this, QStringLiteral("Command13"), QStringLiteral("Anuluj"), kLayout.cancel);
     connect(cancelButton, &QPushButton::clicked, this, &TimeSlotPage::daysRequested);
+    connect(saveButton, &QPushButton::clicked, this, &TimeSlotPage::saveRequested);
+}
+
+TimeSlotPage::TimeSlots TimeSlotPage::timeSlots() const {
+    TimeSlots entries;
+    for (int slot = 0; slot < kSlots; ++slot) {
+        hall::WeeklySlot& entry = entries[slot];
+        entry.hour = hall::toWindows1250Lossy(hourFields[slot]->text());
+        entry.minute = hall::toWindows1250Lossy(minuteFields[slot]->text());
+        for (int scene = 0; scene < kScenes; ++scene)
+            entry.scenes[scene] = sceneBoxes[slot * kScenes + scene]->isChecked();
+    }
+    return entries;
+}
+
+void TimeSlotPage::setTimeSlots(const TimeSlots& timeSlots) {
+    for (int slot = 0; slot < kSlots; ++slot) {
+        const hall::WeeklySlot& entry = timeSlots[slot];
+        hourFields[slot]->setText(hall::fromWindows1250(entry.hour));
+        minuteFields[slot]->setText(hall::fromWindows1250(entry.minute));
+        for (int scene = 0; scene < kScenes; ++scene)
+            sceneBoxes[slot * kScenes + scene]->setChecked(entry.scenes[scene]);
+    }
 }
 
 void TimeSlotPage::createHeadings() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "schedule_files.h"
+
 #include <QFrame>
 
 #include <array>
@@ -26,13 +28,19 @@ public:
     std::array<SpinButton*, kSlots> minuteSpinButtons{};    // minute, 0 … 59
     std::array<QCheckBox*, kSlots * kScenes> sceneBoxes{};  // slot × 8 + scene − 1
 
+    using TimeSlots = std::array<hall::WeeklySlot, hall::kSlotCount>;
+    TimeSlots timeSlots() const;
+    // Through the fields' change rules, as typed; the spin buttons stay.
+    void setTimeSlots(const TimeSlots& timeSlots);
+
 signals:
     void daysRequested();  // "Anuluj": back to the weekly schedule page
+    void saveRequested();  // "Zapisz"
 
 private:
     void createHeadings();
     void createSlot(int slot);
 
-    QPushButton* saveButton = nullptr;    // "Zapisz", without an action
+    QPushButton* saveButton = nullptr;
     QPushButton* cancelButton = nullptr;  // "Anuluj"
 };

@@ -59,4 +59,15 @@ WeeklySchedulePage::WeeklySchedulePage(QWidget* parent) : QFrame(parent) {
     saveButton = schedule::addButton(this, QStringLiteral("Command4"), QStringLiteral("Zapisz"), kLayout.save);
     connect(nextButton, &QPushButton::clicked, this, &WeeklySchedulePage::timeSlotsRequested);
     connect(dateScheduleButton, &QPushButton::clicked, this, &WeeklySchedulePage::dateScheduleRequested);
+    connect(saveButton, &QPushButton::clicked, this, &WeeklySchedulePage::saveRequested);
+}
+
+std::array<bool, hall::kDayCount> WeeklySchedulePage::days() const {
+    std::array<bool, hall::kDayCount> ticked{};
+    for (int day = 0; day < hall::kDayCount; ++day) ticked[day] = dayBoxes[day]->isChecked();
+    return ticked;
+}
+
+void WeeklySchedulePage::setDays(const std::array<bool, hall::kDayCount>& days) {
+    for (int day = 0; day < hall::kDayCount; ++day) dayBoxes[day]->setChecked(days[day]);
 }

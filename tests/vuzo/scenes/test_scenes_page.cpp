@@ -378,7 +378,7 @@ void TestScenesPage::failedSaveNamesFile() {
     s.type(s.sensor(4), "3");
     ageFiles(hall);
     s.clickSave();
-    QCOMPARE(messages.texts(), QStringList{QStringLiteral("Nie udało się zapisać plików: ../sc2.txt")});
+    QCOMPARE(messages.texts(), QStringList{QStringLiteral("Nie udało się zapisać pliku: ../sc2.txt")});
     QCOMPARE(writtenFiles(hall),
              (QStringList{"konfigurator/czuj.txt", "konfigurator/pakiet.txt", "konfigurator/vuzo3.txt", "sc5.txt"}));
     QVERIFY(QFileInfo(hall.rootFile("sc2.txt")).isDir());

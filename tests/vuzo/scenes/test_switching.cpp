@@ -209,7 +209,7 @@ void TestSwitching::unwritableStateFileIsReported() {
     typeOnLegend(c, "0");
     c.clickTab(2, 3);
     QTest::mouseClick(c.scenes()->findChild<QPushButton*>("Command16"), Qt::LeftButton);
-    const QString message = QStringLiteral("Nie udało się zapisać plików: ../actual.txt");
+    const QString message = QStringLiteral("Nie udało się zapisać pliku: ../actual.txt");
     QCOMPARE(messages.texts(), (QStringList{message, message, message}));
     QVERIFY(QFileInfo(hall.rootFile("actual.txt/inside")).isDir());
 }

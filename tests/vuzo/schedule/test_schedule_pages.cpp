@@ -1,6 +1,9 @@
 #include "configurator.h"
 #include "date_schedule_page.h"
 #include "field_entry.h"
+#include "message_watcher.h"
+#include "schedule.h"
+#include "schedule_files.h"
 #include "spin_button.h"
 #include "time_slot_page.h"
 #include "weekly_schedule_page.h"
@@ -73,8 +76,11 @@ private slots:
     void pageSwitch_data();
     void pageSwitch();
     void entriesKeptAcrossVisits();
-    void saveDoesNothing_data();
-    void saveDoesNothing();
+    void savedEntriesComeBack_data();
+    void savedEntriesComeBack();
+    void unwritableScheduleIsReported_data();
+    void unwritableScheduleIsReported();
+    void savedWeekSwitchesOnItsDays();
 };
 
 void TestSchedulePages::layout_data() {
@@ -224,30 +230,109 @@ void TestSchedulePages::entriesKeptAcrossVisits() {
     QCOMPARE(pageEntries(c.page(4)), dates);
 }
 
-void TestSchedulePages::saveDoesNothing_data() {
+// Each page's "Zapisz" with the entries an operator makes there.
+void TestSchedulePages::savedEntriesComeBack_data() {
     QTest::addColumn<int>("frame");
     QTest::addColumn<QString>("button");
-    QTest::newRow("configuration") << 2 << "Command2";
-    QTest::newRow("weekly") << 3 << "Command4";
-    QTest::newRow("time slots") << 6 << "Command12";
-    QTest::newRow("dates") << 4 << "Command6";
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("typed");  // field=text, pasted
+    QTest::addColumn<QStringList>("ticked");
+    QTest::newRow("configuration") << 2 << "Command2"
+                                   << "opoznienie.txt" << QStringList{"Text1=15"} << QStringList{};
+    QTest::newRow("weekly") << 3 << "Command4"
+                            << "tydzien.txt" << QStringList{} << QStringList{"Check4_0", "Check4_4", "Check4_6"};
+    QTest::newRow("time slots") << 6 << "Command12"
+                                << "tydzien.txt" << QStringList{"Text8_0=6", "Text7_0=30", "Text8_7=-5", "Text7_3=7.5"}
+                                << QStringList{"Check5_0", "Check5_2", "Check5_63"};
+    QTest::newRow("dates") << 4 << "Command6"
+                           << "daty.txt" << QStringList{"Text2_0=a&b=c%ł", "Text3_0=2",    "Text4_0=29", "Text5_0=23",
+                                                        "Text6_0=0",       "Text2_9=9999", "Text6_9=x y"}
+                           << QStringList{"Check5_64", "Check5_143"};
 }
 
-void TestSchedulePages::saveDoesNothing() {
+// Saved, the window closed and built again: the same entries on the page,
+// and the spin buttons at their starting values.
+void TestSchedulePages::savedEntriesComeBack() {
     QFETCH(int, frame);
     QFETCH(QString, button);
+    QFETCH(QString, file);
+    QFETCH(QStringList, typed);
+    QFETCH(QStringList, ticked);
+    TestHall hall;
+    QVERIFY(hall.layDefaults());
+    QStringList entries;
+    {
+        Configurator c;
+        QVERIFY(showFrame(c, frame));
+        for (const QString& entry : typed) {
+            const qsizetype split = entry.indexOf('=');
+            paste(control<QLineEdit>(c, frame, entry.left(split)), entry.mid(split + 1));
+        }
+        for (const QString& box : ticked) control<QCheckBox>(c, frame, box)->click();
+        entries = pageEntries(c.page(frame));
+        QVERIFY(!QFile::exists(hall.workFile(file)));
+        QVERIFY(click(c, frame, qPrintable(button)));
+        QVERIFY(QFile::exists(hall.workFile(file)));
+    }
+    MessageWatcher messages;
+    Configurator c;
+    QCOMPARE(pageEntries(c.page(frame)), entries);
+    QCOMPARE(messages.texts(), QStringList{});
+    for (const SpinButton* spin : c.page(6)->findChildren<SpinButton*>()) QCOMPARE(spin->value(), spin->min());
+}
+
+void TestSchedulePages::unwritableScheduleIsReported_data() {
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("configuration") << 2 << "Command2"
+                                   << "opoznienie.txt";
+    QTest::newRow("weekly") << 3 << "Command4"
+                            << "tydzien.txt";
+    QTest::newRow("time slots") << 6 << "Command12"
+                                << "tydzien.txt";
+    QTest::newRow("dates") << 4 << "Command6"
+                           << "daty.txt";
+}
+
+void TestSchedulePages::unwritableScheduleIsReported() {
+    QFETCH(int, frame);
+    QFETCH(QString, button);
+    QFETCH(QString, file);
     TestHall hall;
     QVERIFY(hall.layDefaults());
     Configurator c;
     QVERIFY(showFrame(c, frame));
-    const QList<QLineEdit*> fields = c.page(frame)->findChildren<QLineEdit*>();
-    if (!fields.isEmpty()) QTest::keyClicks(fields.first(), "5");
-    const QStringList files = hall.listing();
+    paste(c.page(frame)->findChildren<QLineEdit*>().value(0, control<QLineEdit>(c, 6, "Text8_0")), "5");
     const QStringList entries = pageEntries(c.page(frame));
+    QVERIFY(QDir(hall.workPath()).mkdir(file));  // nothing can replace a directory
+    MessageWatcher messages;
     QVERIFY(click(c, frame, qPrintable(button)));
-    QCOMPARE(hall.listing(), files);
+    QCOMPARE(messages.texts(), QStringList{QStringLiteral("Nie udało się zapisać pliku: ") + file});
     QCOMPARE(pageEntries(c.page(frame)), entries);
-    QCOMPARE(c.visiblePages(), QList<int>{frame});
+}
+
+// The operator's week as the schedule tool will read it: Monday to Friday at
+// 6:30, scenes 1 and 3.
+void TestSchedulePages::savedWeekSwitchesOnItsDays() {
+    TestHall hall;
+    QVERIFY(hall.layDefaults());
+    Configurator c;
+    QVERIFY(showFrame(c, 3));
+    for (int day = 0; day < 5; ++day) control<QCheckBox>(c, 3, QStringLiteral("Check4_%1").arg(day))->click();
+    QVERIFY(click(c, 3, "Command14"));
+    paste(control<QLineEdit>(c, 6, "Text8_0"), "6");
+    paste(control<QLineEdit>(c, 6, "Text7_0"), "30");
+    control<QCheckBox>(c, 6, "Check5_0")->click();
+    control<QCheckBox>(c, 6, "Check5_2")->click();
+    QVERIFY(click(c, 6, "Command12"));
+
+    const hall::WeeklyRead weekly = hall::ReadWeeklyFile();
+    QCOMPARE(weekly.state, hall::FileState::Read);
+    const hall::SceneTicks firstAndThird{true, false, true, false, false, false, false, false};
+    QCOMPARE(hall::DueScenes(weekly.schedule, {}, {2026, 12, 7, 6, 30}), std::optional(firstAndThird));
+    QCOMPARE(hall::DueScenes(weekly.schedule, {}, {2026, 12, 6, 6, 30}), std::nullopt);
+    QCOMPARE(hall::DueScenes(weekly.schedule, {}, {2026, 12, 7, 6, 31}), std::nullopt);
 }
 
 QTEST_MAIN(TestSchedulePages)
