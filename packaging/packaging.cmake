@@ -45,9 +45,15 @@ endforeach()
 install(FILES ${HALL_PACKAGING_DIR}/icons/${HALL_PACKAGE}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# The service names the program by the package's path; under another prefix
+# it names the installed one.
 foreach(unit harmonogram@.timer harmonogram@.service)
   if(EXISTS ${PROJECT_SOURCE_DIR}/systemd/${unit})
-    install(FILES ${PROJECT_SOURCE_DIR}/systemd/${unit} DESTINATION ${HALL_SYSTEMD_UNIT_DIR})
+    file(READ ${PROJECT_SOURCE_DIR}/systemd/${unit} text)
+    string(REPLACE "/usr/bin/harmonogram" "${CMAKE_INSTALL_FULL_BINDIR}/harmonogram" text "${text}")
+    file(WRITE ${HALL_STAGE_DIR}/${unit} "${text}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/systemd/${unit})
+    install(FILES ${HALL_STAGE_DIR}/${unit} DESTINATION ${HALL_SYSTEMD_UNIT_DIR})
   endif()
 endforeach()
 
