@@ -53,6 +53,7 @@ AccountWindow::AccountWindow(QWidget* parent) : QWidget(parent) {
 
     connect(generateButton, &QPushButton::clicked, this, &AccountWindow::generate);
     connect(cancelButton, &QPushButton::clicked, this, &AccountWindow::finished);
+    hall::fitLabels(this);
 }
 
 void AccountWindow::refuse(const QString& message) { hall::showMessage(this, message); }

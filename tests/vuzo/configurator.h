@@ -7,6 +7,7 @@
 #include "lamp_box.h"
 #include "main_window.h"
 #include "scenes_page.h"
+#include "colour_button.h"
 #include "status_page.h"
 #include "twips.h"
 

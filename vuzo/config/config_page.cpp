@@ -34,6 +34,7 @@ ConfigPage::ConfigPage(QWidget* parent) : QFrame(parent) {
 
     delayField = place(new QLineEdit(this), kDelayField);
     delayField->setAccessibleName(QStringLiteral("czas wyłączenia w minutach"));
+    hall::removeLengthLimit(delayField);
     delayLabel->setBuddy(delayField);
     connect(delayField, &QLineEdit::textChanged, this, &ConfigPage::applyChangeRule);
 

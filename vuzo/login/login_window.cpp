@@ -62,6 +62,7 @@ LoginWindow::LoginWindow(std::function<QWidget*()> createMainWindow, QWidget* pa
     setAutoFillBackground(true);
 
     createControls();
+    hall::fitLabels(this);
     // The window system puts its frame around the centred client area.
     setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(), screen()->availableGeometry()));
 

@@ -4,6 +4,7 @@
 #include "browser.h"
 #include "clickable_label.h"
 #include "config_page.h"
+#include "controls.h"
 #include "date_schedule_page.h"
 #include "fonts.h"
 #include "lamp_colours.h"
@@ -14,6 +15,7 @@
 #include "scenes_page.h"
 #include "schedule_files.h"
 #include "status_page.h"
+#include "tab_strip.h"
 #include "text_number.h"
 #include "time_slot_page.h"
 #include "twips.h"
@@ -52,6 +54,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     createMenus();
     createTabStrips();
     createPages();
+    hall::fitLabels(this);
     startUp();
 }
 
@@ -89,7 +92,7 @@ void MainWindow::createTabStrips() {
     // The page tab strip: its tabs, and the body the pages lie on.
     auto* body = new QFrame(client);
     body->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
-    pageTabs = new QTabBar(client);
+    pageTabs = new TabStrip(client);
     pageTabs->setObjectName(QStringLiteral("TabStrip2"));
     pageTabs->setDrawBase(false);
     for (const char* caption : {"Status", "Konfiguracja", "Sceny", "Harmonogram"})
@@ -103,7 +106,7 @@ void MainWindow::createTabStrips() {
     });
     connect(pageTabs, &QTabBar::currentChanged, this, [this](int index) { switchToTab(index + 1); });
 
-    sceneTabs = new QTabBar(client);
+    sceneTabs = new TabStrip(client);
     sceneTabs->setObjectName(QStringLiteral("TabStrip1"));
     sceneTabs->setFont(hall::msSansSerif(7.5));
     sceneTabs->setExpanding(false);

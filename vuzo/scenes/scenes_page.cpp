@@ -14,6 +14,7 @@
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 
 using hall::twipsRect;
@@ -60,10 +61,11 @@ void ScenesPage::createSensorMarks() {
         mark->setObjectName(QStringLiteral("Shape1_%1").arg(k + 9));
         mark->setGeometry(twipsRect(kMarks[k].left, kMarks[k].top, kMarkSide, kMarkSide));
         mark->setFillColor(QColor(0, 128, 0));
-        QLabel* l = hall::placeLabel(
+        QLabel* label = hall::placeLabel(
             QStringLiteral("C%1").arg(k + 1),
             twipsRect(kMarkLabels[k].left, kMarkLabels[k].top, kMarkLabelWidth, kMarkLabelHeight), this);
-        l->setFont(hall::timesNewRoman(8.25));
+        label->setObjectName(QStringLiteral("Label43_%1").arg(k + 9));
+        label->setFont(hall::timesNewRoman(8.25));
     }
 }
 
@@ -83,9 +85,11 @@ void ScenesPage::createKeyFields() {
     hall::placeLabel(QStringLiteral("klawisz"), twipsRect(5700, 3825, 510, 195), this)
         ->setObjectName(QStringLiteral("Label37"));
     for (int c = 0; c < 4; ++c)
-        hall::placeLabel(QString::number(c + 1), twipsRect(kColumnLabelLefts[c], kColumnLabelTop, 90, 195), this);
+        hall::placeLabel(QString::number(c + 1), twipsRect(kColumnLabelLefts[c], kColumnLabelTop, 90, 195), this)
+            ->setObjectName(QStringLiteral("Label35_%1").arg(c));
     for (int r = 0; r < 6; ++r)
-        hall::placeLabel(QString(QChar('A' + r)), twipsRect(kRowLabelLeft, kRowLabelTops[r], 105, 195), this);
+        hall::placeLabel(QString(QChar('A' + r)), twipsRect(kRowLabelLeft, kRowLabelTops[r], 105, 195), this)
+            ->setObjectName(QStringLiteral("Label36_%1").arg(r));
     for (int i = 0; i < hall::kKeyCount; ++i) {
         const Point at = keyField(i);
         const QString key = QString(QChar('A' + i / 4)) + QString::number(i % 4 + 1);
@@ -101,16 +105,20 @@ void ScenesPage::createKeyFields() {
 }
 
 void ScenesPage::createSensorFields() {
-    hall::placeLabel(QStringLiteral("czujniki ruchu"), twipsRect(960, 4365, 975, 195), this);
+    hall::placeLabel(QStringLiteral("czujniki ruchu"), twipsRect(960, 4365, 975, 195), this)
+        ->setObjectName(QStringLiteral("Label39"));
     for (int k = 0; k < hall::kSensorCount; ++k) {
         hall::placeLabel(QString::number(k + 1),
-                         twipsRect(kInputLabelLefts[k], k == 0 ? kFirstInputLabelTop : kInputLabelTop, 90, 195), this);
+                         twipsRect(kInputLabelLefts[k], k == 0 ? kFirstInputLabelTop : kInputLabelTop, 90, 195), this)
+            ->setObjectName(QStringLiteral("Label48_%1").arg(k));
         sensorFields[k] = createAssignmentField(QStringLiteral("czujnik %1").arg(k + 1),
                                                 twipsRect(kSensorLefts[k], kSensorTop, kSensorWidth, kSensorHeight));
         sensorFields[k]->setObjectName(QStringLiteral("Text10_%1").arg(k));
     }
-    hall::placeLabel(QStringLiteral("wejście"), twipsRect(4425, 4935, 525, 195), this);
-    hall::placeLabel(QStringLiteral("przypisane sceny"), twipsRect(660, 5190, 1215, 195), this);
+    hall::placeLabel(QStringLiteral("wejście"), twipsRect(4425, 4935, 525, 195), this)
+        ->setObjectName(QStringLiteral("Label38"));
+    hall::placeLabel(QStringLiteral("przypisane sceny"), twipsRect(660, 5190, 1215, 195), this)
+        ->setObjectName(QStringLiteral("Label2"));
 }
 
 // Change rule: a value above 8 becomes "8" at once.
@@ -138,7 +146,9 @@ bool ScenesPage::eventFilter(QObject* watched, QEvent* event) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) applyLeaveRule(field);
     }
-    if (field && event->type() == QEvent::MouseButtonPress) {
+    // Only a click of the primary button picks a key's row.
+    if (field && event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         const auto key = std::find(keyFields.begin(), keyFields.end(), field);
         if (key != keyFields.end()) markKeyRow(int(key - keyFields.begin()));
     }

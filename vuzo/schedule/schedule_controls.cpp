@@ -34,6 +34,7 @@ QLineEdit* addField(QWidget* page, const QString& name, const QString& accessibl
     QLineEdit* field = placed(new QLineEdit(page), name, at);
     field->setAccessibleName(accessibleName);
     field->setTextMargins(0, 0, 0, 0);
+    hall::removeLengthLimit(field);
     return field;
 }
 

@@ -51,10 +51,12 @@ LampDetailsWindow::LampDetailsWindow(QWidget* parent) : QWidget(parent, Qt::Wind
     failureField = field("Text3", QStringLiteral("informacja o awariach"), twipsRect(2220, 1935, 1500, 285), this);
     okButton = hall::placeButton("Command1", QStringLiteral("ok"), twipsRect(3150, 2685, 1080, 360), this);
     connect(okButton, &QPushButton::clicked, this, &QWidget::hide);
+    hall::fitLabels(this);
 }
 
 void LampDetailsWindow::showLamp(int index, qint16 flag) {
     lampNumberLabel->setText(QString::number(index + 1));
+    hall::fitLabel(lampNumberLabel);
     if (flag == 1) {
         voltageField->setText(QStringLiteral("220"));
         currentField->setText(hall::generalNumberText(kFlaggedCurrent));

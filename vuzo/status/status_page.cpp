@@ -1,5 +1,6 @@
 #include "status_page.h"
 
+#include "colour_button.h"
 #include "controls.h"
 #include "fonts.h"
 #include "lamp_colours.h"
@@ -64,14 +65,8 @@ const std::array<LegendEntry, 3> kLegend = {{
     {"Command11", 5490, QColor(255, 0, 0), "- oznacza awarię"},
 }};
 
-void setButtonColour(QPushButton* button, const QColor& colour) {
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, colour);
-    button->setPalette(palette);
-}
-
-QPushButton* lampStyleButton(const QString& caption, const QRect& geometry, QWidget* parent) {
-    QPushButton* button = hall::makeButton(caption, parent);
+ColourButton* lampStyleButton(const QString& caption, const QRect& geometry, QWidget* parent) {
+    auto* button = new ColourButton(caption, parent);
     button->setGeometry(geometry);
     button->setFont(hall::timesNewRoman(8.25, true));
     return button;
@@ -83,6 +78,8 @@ StatusPage::StatusPage(QWidget* parent) : QFrame(parent) {
     hall::setUpPage(this, "Frame5", 6615, 6360);
     QLabel* title = hall::placeLabel(QStringLiteral("STAN PRACY LAMP"), twipsRect(1485, -30, 3030, 360), this);
     title->setObjectName(QStringLiteral("Label44"));
+    // A caption over the frame line, as on a group box: the line stops at it.
+    title->setAutoFillBackground(true);
     title->setFont(hall::msSansSerif(13.5, true, true));
     createLampPlan();
     createSensorMarks();
@@ -102,10 +99,10 @@ StatusPage::StatusPage(QWidget* parent) : QFrame(parent) {
 void StatusPage::createLampPlan() {
     for (int i = 0; i < hall::kLampCount; ++i) {
         const PlanRow& row = kPlan[i / 9];
-        QPushButton* button = lampStyleButton(QStringLiteral("Command8"),
-                                              twipsRect(row.lefts[i % 9], row.top, kLampWidth, kLampHeight), this);
+        ColourButton* button = lampStyleButton(QStringLiteral("Command8"),
+                                               twipsRect(row.lefts[i % 9], row.top, kLampWidth, kLampHeight), this);
         button->setObjectName(QStringLiteral("Command8_%1").arg(i));
-        setButtonColour(button, kLampOff);
+        button->setColour(kLampOff);
         connect(button, &QPushButton::clicked, this, [this, i] { emit lampClicked(i); });
         lampButtons[i] = button;
     }
@@ -116,6 +113,7 @@ void StatusPage::createSensorMarks() {
         const Point at = kSensorLabels[k];
         sensorMarkLabels[k] = hall::placeLabel(QStringLiteral("C%1").arg(k + 1),
                                                twipsRect(at.left, at.top, kSensorLabelWidth, kSensorLabelHeight), this);
+        sensorMarkLabels[k]->setObjectName(QStringLiteral("Label43_%1").arg(k));
         sensorMarkLabels[k]->setFont(hall::timesNewRoman(8.25));
     }
     for (int k = 0; k < kSensorMarks; ++k) {
@@ -131,12 +129,12 @@ void StatusPage::createSensorMarks() {
 }
 
 void StatusPage::createLegend() {
-    std::array<QPushButton*, 3> buttons{};
+    std::array<ColourButton*, 3> buttons{};
     for (std::size_t n = 0; n < kLegend.size(); ++n) {
         const LegendEntry& entry = kLegend[n];
         buttons[n] = lampStyleButton(QStringLiteral("LXXX"), twipsRect(480, entry.top, 510, 255), this);
         buttons[n]->setObjectName(QLatin1String(entry.name));
-        setButtonColour(buttons[n], entry.colour);
+        buttons[n]->setColour(entry.colour);
         hall::placeLabel(QString::fromUtf8(entry.text), twipsRect(1260, entry.top, 2205, 315), this);
     }
     sensorKeyButton = buttons[0];
@@ -151,12 +149,9 @@ void StatusPage::numberLampButtons() {
     for (int i = 0; i < hall::kLampCount; ++i) lampButtons[i]->setText(QStringLiteral("L%1").arg(i + 1));
 }
 
-void StatusPage::setLampColour(int index, const QColor& colour) {
-    // Re-applying the same palette would only cost a repaint.
-    if (lampColour(index) != colour) setButtonColour(lampButtons[index], colour);
-}
+void StatusPage::setLampColour(int index, const QColor& colour) { lampButtons[index]->setColour(colour); }
 
-QColor StatusPage::lampColour(int index) const { return lampButtons[index]->palette().color(QPalette::Button); }
+QColor StatusPage::lampColour(int index) const { return lampButtons[index]->colour(); }
 
 void StatusPage::showLamps(const hall::LampsLit& lit) {
     for (int i = 0; i < hall::kLampCount; ++i) setLampColour(i, ::lampColour(lit[i]));

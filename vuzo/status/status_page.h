@@ -7,6 +7,7 @@
 
 #include <array>
 
+class ColourButton;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -33,7 +34,7 @@ public:
     void setSensorMarkColour(int mark, const QColor& colour);
     QColor sensorMarkColour(int mark) const;
 
-    std::array<QPushButton*, hall::kLampCount> lampButtons{};
+    std::array<ColourButton*, hall::kLampCount> lampButtons{};
 
 public slots:
     // One tick of statusTimer: the plan follows the lamp state file; a file that
