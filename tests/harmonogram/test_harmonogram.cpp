@@ -1,4 +1,5 @@
 #include "hall_fixture.h"
+#include "linked_libraries.h"
 
 #include <QDir>
 #include <QProcess>
@@ -243,10 +244,7 @@ void TestHarmonogram::plan() {
 
 void TestHarmonogram::linksNoQt() {
 #ifdef Q_OS_LINUX
-    QProcess ldd;
-    ldd.start("ldd", {QStringLiteral(HARMONOGRAM_PATH)});
-    QVERIFY(ldd.waitForFinished(30000));
-    const QByteArray libraries = ldd.readAllStandardOutput();
+    const QByteArray libraries = linkedLibraries(QStringLiteral(HARMONOGRAM_PATH));
     QVERIFY(libraries.contains("libc."));
     QVERIFY(!libraries.contains("Qt"));
 #else

@@ -1,4 +1,5 @@
 #include "hall_fixture.h"
+#include "linked_libraries.h"
 
 #include <QDir>
 #include <QProcess>
@@ -100,10 +101,7 @@ void TestZero::failedWriteKeepsOldFile() {
 
 void TestZero::linksNoQt() {
 #ifdef Q_OS_LINUX
-    QProcess ldd;
-    ldd.start("ldd", {QStringLiteral(ZERO_PATH)});
-    QVERIFY(ldd.waitForFinished(30000));
-    const QByteArray libraries = ldd.readAllStandardOutput();
+    const QByteArray libraries = linkedLibraries(QStringLiteral(ZERO_PATH));
     QVERIFY(libraries.contains("libc."));
     QVERIFY(!libraries.contains("Qt"));
 #else
