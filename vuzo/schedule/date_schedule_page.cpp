@@ -100,8 +100,7 @@ hall::DatedSchedule DateSchedulePage::rows() const {
     for (int row = 0; row < kRows; ++row) {
         hall::DatedRow& entry = entries[row];
         for (const auto& [text, field] : rowTexts(entry, row)) *text = hall::toWindows1250Lossy(field->text());
-        for (int scene = 0; scene < kScenes; ++scene)
-            entry.scenes[scene] = sceneBoxes[row * kScenes + scene]->isChecked();
+        entry.scenes = schedule::sceneTicks(&sceneBoxes[row * kScenes]);
     }
     return entries;
 }
@@ -110,8 +109,7 @@ void DateSchedulePage::setRows(const hall::DatedSchedule& rows) {
     for (int row = 0; row < kRows; ++row) {
         hall::DatedRow entry = rows[row];
         for (const auto& [text, field] : rowTexts(entry, row)) field->setText(hall::fromWindows1250(*text));
-        for (int scene = 0; scene < kScenes; ++scene)
-            sceneBoxes[row * kScenes + scene]->setChecked(entry.scenes[scene]);
+        schedule::setSceneTicks(&sceneBoxes[row * kScenes], entry.scenes);
     }
 }
 

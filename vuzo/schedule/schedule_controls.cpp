@@ -46,4 +46,14 @@ QCheckBox* addSceneBox(QWidget* page, int index, const QString& accessibleName, 
     return box;
 }
 
+hall::SceneTicks sceneTicks(QCheckBox* const* boxes) {
+    hall::SceneTicks ticks{};
+    for (int scene = 0; scene < hall::kSceneCount; ++scene) ticks[scene] = boxes[scene]->isChecked();
+    return ticks;
+}
+
+void setSceneTicks(QCheckBox* const* boxes, const hall::SceneTicks& ticks) {
+    for (int scene = 0; scene < hall::kSceneCount; ++scene) boxes[scene]->setChecked(ticks[scene]);
+}
+
 }  // namespace schedule

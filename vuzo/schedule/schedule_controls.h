@@ -1,5 +1,7 @@
 #pragma once
 
+#include "schedule_files.h"
+
 #include <QRect>
 #include <QString>
 
@@ -25,5 +27,9 @@ QLineEdit* addField(QWidget* page, const QString& name, const QString& accessibl
 // A scene box of a schedule page: so narrow that its caption is cut off
 // and only the box shows.
 QCheckBox* addSceneBox(QWidget* page, int index, const QString& accessibleName, const Area& at);
+
+// The eight scene boxes of one slot or row, from `boxes` on, as ticks.
+hall::SceneTicks sceneTicks(QCheckBox* const* boxes);
+void setSceneTicks(QCheckBox* const* boxes, const hall::SceneTicks& ticks);
 
 }  // namespace schedule

@@ -114,8 +114,7 @@ TimeSlotPage::TimeSlots TimeSlotPage::timeSlots() const {
         hall::WeeklySlot& entry = entries[slot];
         entry.hour = hall::toWindows1250Lossy(hourFields[slot]->text());
         entry.minute = hall::toWindows1250Lossy(minuteFields[slot]->text());
-        for (int scene = 0; scene < kScenes; ++scene)
-            entry.scenes[scene] = sceneBoxes[slot * kScenes + scene]->isChecked();
+        entry.scenes = schedule::sceneTicks(&sceneBoxes[slot * kScenes]);
     }
     return entries;
 }
@@ -125,8 +124,7 @@ void TimeSlotPage::setTimeSlots(const TimeSlots& timeSlots) {
         const hall::WeeklySlot& entry = timeSlots[slot];
         hourFields[slot]->setText(hall::fromWindows1250(entry.hour));
         minuteFields[slot]->setText(hall::fromWindows1250(entry.minute));
-        for (int scene = 0; scene < kScenes; ++scene)
-            sceneBoxes[slot * kScenes + scene]->setChecked(entry.scenes[scene]);
+        schedule::setSceneTicks(&sceneBoxes[slot * kScenes], entry.scenes);
     }
 }
 
