@@ -13,6 +13,7 @@ PACKAGES=(
   dpkg-dev file man-db lintian desktop-file-utils appstream   # the package and its checks
   xvfb xauth openbox xdotool x11-utils imagemagick              # screenshots in a real X session
   systemd
+  libmosquitto-dev nlohmann-json3-dev mosquitto mosquitto-clients   # the controller, its tests and the demo
 )
 
 # What scripts/fuzz needs besides: clang, and libFuzzer's runtime.
