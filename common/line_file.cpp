@@ -9,27 +9,9 @@ namespace fs = std::filesystem;
 namespace hall {
 namespace {
 
-// As many links as the system itself follows before it gives up.
-constexpr int kMaxLinkHops = 40;
-
 bool Succeeded(const std::error_code& ec, std::string* error) {
     if (ec && error) *error = ec.message();
     return !ec;
-}
-
-// The file a chain of symbolic links ends at: replacing it, not the link,
-// keeps the link for everyone who reads through it. A dangling link gives
-// the name it points at.
-fs::path FinalTarget(fs::path file, std::error_code& ec) {
-    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-        std::error_code ignored;
-        if (!fs::is_symlink(fs::symlink_status(file, ignored))) return file;
-        const fs::path next = fs::read_symlink(file, ec);
-        if (ec) return file;
-        file = next.is_absolute() ? next : file.parent_path() / next;
-    }
-    ec = std::make_error_code(std::errc::too_many_symbolic_link_levels);
-    return file;
 }
 
 // The directory refuses a new name, yet the file itself may be writable.
@@ -76,8 +58,10 @@ bool Create(const fs::path& target, std::string_view bytes, const std::optional<
 }  // namespace
 
 bool WriteFileAtomically(const fs::path& target, std::string_view bytes, std::string* error) {
-    std::error_code ec;
-    const fs::path file = FinalTarget(target, ec);
+    // Replacing the file a link leads to, not the link, keeps the link for
+    // everyone who reads through it.
+    fs::path file;
+    const std::error_code ec = os::FollowTrustedLinks(target, file);
     if (ec) return Succeeded(ec, error);
     return Replace(file, bytes, error);
 }
@@ -96,6 +80,23 @@ std::optional<std::string> ReadFirstLine(const fs::path& file, std::size_t limit
     const std::size_t cr = line->find('\r');
     if (cr != std::string::npos) line->resize(cr);
     return line;
+}
+
+std::optional<std::vector<std::string>> ReadLines(const fs::path& file, std::size_t limit) {
+    // One byte more than allowed tells a file that is too large from one that fits.
+    const std::optional<std::string> bytes = os::ReadRegularFile(file, limit + 1);
+    if (!bytes || bytes->size() > limit) return std::nullopt;
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < bytes->size()) {
+        std::size_t end = bytes->find('\n', start);
+        if (end == std::string::npos) end = bytes->size();
+        std::string line = bytes->substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
 }
 
 }  // namespace hall

@@ -12,6 +12,9 @@ namespace fs = std::filesystem;
 namespace hall::os {
 namespace {
 
+// As many links as the system itself follows before it gives up.
+constexpr int kMaxLinkHops = 40;
+
 std::error_code LastError() { return {errno, std::generic_category()}; }
 
 // Owns one descriptor; closing is checked where it matters.
@@ -79,9 +82,23 @@ std::string RandomTag() {
 
 }  // namespace
 
+std::error_code FollowTrustedLinks(const fs::path& file, fs::path& target) {
+    target = file;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat info {};
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return {};
+        if (info.st_uid != ::geteuid() && info.st_uid != 0) return std::make_error_code(std::errc::permission_denied);
+        std::error_code ec;
+        const fs::path next = fs::read_symlink(target, ec);
+        if (ec) return ec;
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return std::make_error_code(std::errc::too_many_symbolic_link_levels);
+}
+
 std::optional<FileIdentity> IdentityOf(const fs::path& file) {
     struct stat info {};
-    if (::stat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    if (::lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
     return FileIdentity{static_cast<fs::perms>(info.st_mode & 07777), long(info.st_uid), long(info.st_gid)};
 }
 
@@ -124,7 +141,7 @@ std::error_code WriteNewFile(const fs::path& file, std::string_view bytes,
 }
 
 std::error_code RewriteInPlace(const fs::path& file, std::string_view bytes) {
-    Descriptor fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK));
+    Descriptor fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
     if (!fd.valid()) return LastError();
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) return LastError();
@@ -142,7 +159,9 @@ std::error_code SyncDirectory(const fs::path& directory) {
 }
 
 std::optional<std::string> ReadRegularFile(const fs::path& file, std::size_t limit) {
-    Descriptor fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    fs::path target;
+    if (FollowTrustedLinks(file, target)) return std::nullopt;
+    Descriptor fd(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
     if (!fd.valid()) return std::nullopt;
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;

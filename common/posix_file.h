@@ -19,8 +19,17 @@ struct FileIdentity {
     long group = -1;
 };
 
-// The identity of the regular file `file` (links followed); nothing when it
-// is missing or no regular file.
+// Where the name `file` leads: through a chain of symbolic links, each link
+// checked before it is followed. Only a link owned by this process's effective
+// user or by root is followed, the rule Linux applies in sticky shared
+// directories, here in every directory: a link that anyone else planted,
+// dangling or not, gives permission_denied and is never read through. A
+// trusted dangling link gives the name it points at; a name that is no link
+// gives itself.
+std::error_code FollowTrustedLinks(const std::filesystem::path& file, std::filesystem::path& target);
+
+// The identity of the regular file `file` itself, never a link's target;
+// nothing when it is missing, a link or no regular file.
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& file);
 
 // Creates a new file of a fixed-length hidden name (".hall-" and six random
@@ -37,16 +46,18 @@ std::error_code WriteTemporary(const std::filesystem::path& directory, std::stri
 std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
                              const std::optional<std::filesystem::perms>& permissions);
 
-// Truncates the existing regular file `file` and writes `bytes` into it,
-// flushed: for a directory that takes no new file.
+// Truncates the existing regular file `file` (never a link) and writes
+// `bytes` into it, flushed: for a directory that takes no new file.
 std::error_code RewriteInPlace(const std::filesystem::path& file, std::string_view bytes);
 
 // Flushes the directory's entries, so a rename or a new name survives a power cut.
 std::error_code SyncDirectory(const std::filesystem::path& directory);
 
-// At most `limit` bytes from the start of `file`. Opening never blocks (a FIFO
-// or a device gives nothing) and only a regular file is read: the check is made
-// on what was opened, so nothing swapped in between can slip through.
+// At most `limit` bytes from the start of `file`, reached through trusted
+// links only. Opening never blocks (a FIFO or a device gives nothing) and only
+// a regular file is read: the check is made on what was opened, and the final
+// name is opened without following a link, so nothing swapped in between can
+// slip through.
 std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, std::size_t limit);
 
 }  // namespace hall::os
