@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace hall {
 
@@ -31,5 +32,10 @@ bool CreateFileExclusively(const std::filesystem::path& target, std::string_view
 // files, directories, devices, FIFOs and read errors give nothing; nothing
 // blocks.
 std::optional<std::string> ReadFirstLine(const std::filesystem::path& file, std::size_t limit);
+
+// Every line of a regular file, split at LF with a CR before it dropped. A
+// file larger than `limit` bytes, like one that cannot be read, gives nothing;
+// an empty file gives no lines.
+std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& file, std::size_t limit);
 
 }  // namespace hall

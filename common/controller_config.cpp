@@ -1,0 +1,251 @@
+#include "controller_config.h"
+
+#include "line_file.h"
+
+#include <algorithm>
+#include <charconv>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <system_error>
+#include <vector>
+
+namespace hall {
+namespace {
+
+constexpr std::size_t kConfigLimit = 64 * 1024;
+// What MQTT allows for a topic, in bytes.
+constexpr std::size_t kTopicLimit = 65535;
+
+using Words = std::vector<std::string_view>;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The words of a line up to a comment.
+Words SplitWords(std::string_view line) {
+    Words words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && IsBlank(line[i])) ++i;
+        if (i == line.size() || line[i] == '#') break;
+        const std::size_t start = i;
+        while (i < line.size() && !IsBlank(line[i])) ++i;
+        words.push_back(line.substr(start, i - start));
+    }
+    return words;
+}
+
+// A decimal number from `low` to `high`, without sign or leading zeros.
+std::optional<int> Number(std::string_view text, int low, int high) {
+    if (text.empty() || (text.size() > 1 && text[0] == '0')) return std::nullopt;
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high) return std::nullopt;
+    return value;
+}
+
+// A topic to subscribe or publish to exactly: no wildcards, no NUL.
+bool IsExactTopic(std::string_view topic) {
+    return !topic.empty() && topic.size() <= kTopicLimit && topic.find_first_of(std::string_view("+#\0", 3)) ==
+                                                                 std::string_view::npos;
+}
+
+bool ParseBroker(std::string_view text, ControllerConfig& config) {
+    std::string_view host = text, port;
+    if (text.starts_with('[')) {
+        const std::size_t close = text.find(']');
+        if (close == std::string_view::npos) return false;
+        host = text.substr(1, close - 1);
+        const std::string_view rest = text.substr(close + 1);
+        if (!rest.empty() && !rest.starts_with(':')) return false;
+        if (!rest.empty()) port = rest.substr(1);
+        if (rest == ":") return false;
+    } else if (const std::size_t colon = text.rfind(':'); colon != std::string_view::npos) {
+        host = text.substr(0, colon);
+        port = text.substr(colon + 1);
+        if (port.empty() || host.find(':') != std::string_view::npos) return false;
+    }
+    if (host.empty()) return false;
+    config.host = std::string(host);
+    if (port.empty()) return true;
+    const std::optional<int> number = Number(port, 1, 65535);
+    if (!number) return false;
+    config.port = *number;
+    return true;
+}
+
+// One key's reader: its values (the words after the key) into the
+// configuration; an error text when it cannot take them.
+using KeyReader = std::function<std::string(const Words& values, ControllerConfig& config)>;
+
+std::string OneValue(const Words& values, const std::function<bool(std::string_view)>& take) {
+    if (values.size() != 1) return "oczekiwano jednej wartości";
+    return take(values[0]) ? "" : "zła wartość";
+}
+
+KeyReader PathKey(std::filesystem::path ControllerConfig::*member) {
+    return [member](const Words& values, ControllerConfig& config) {
+        return OneValue(values, [&](std::string_view v) {
+            if (v.find('\0') != std::string_view::npos) return false;
+            config.*member = std::filesystem::path(std::string(v));
+            return true;
+        });
+    };
+}
+
+// The key's words: "czujnik 5", "klawisz A1", "lampa 10" are keys of their
+// own, so that one input given twice is caught like any repeated key.
+const std::map<std::string, KeyReader, std::less<>>& Readers() {
+    static const std::map<std::string, KeyReader, std::less<>> readers = {
+        {"broker",
+         [](const Words& v, ControllerConfig& c) {
+             return OneValue(v, [&](std::string_view text) { return ParseBroker(text, c); });
+         }},
+        {"nazwa",
+         [](const Words& v, ControllerConfig& c) {
+             return OneValue(v, [&](std::string_view text) {
+                 c.name = std::string(text);
+                 return IsValidHallName(text);
+             });
+         }},
+        {"uzytkownik",
+         [](const Words& v, ControllerConfig& c) {
+             return OneValue(v, [&](std::string_view text) {
+                 c.user = std::string(text);
+                 return text.find('\0') == std::string_view::npos;
+             });
+         }},
+        {"plik_hasla", PathKey(&ControllerConfig::passwordFile)},
+        {"tls_ca", PathKey(&ControllerConfig::caFile)},
+        {"tls_certyfikat", PathKey(&ControllerConfig::certFile)},
+        {"tls_klucz", PathKey(&ControllerConfig::keyFile)},
+    };
+    return readers;
+}
+
+struct Reader {
+    ControllerConfig& config;
+    std::set<std::string, std::less<>> keysSeen;
+    std::set<std::string, std::less<>> topicsSeen;
+
+    std::string take(const Words& words) {
+        const std::string_view key = words[0];
+        if (key == "czujnik" || key == "klawisz" || key == "lampa") return takeDevice(words);
+        const auto reader = Readers().find(key);
+        if (reader == Readers().end()) return "nieznany klucz";
+        if (!keysSeen.insert(std::string(key)).second) return "klucz powtórzony";
+        return reader->second(Words(words.begin() + 1, words.end()), config);
+    }
+
+    std::string takeDevice(const Words& words) {
+        const std::string_view key = words[0];
+        const bool lamp = key == "lampa";
+        if (words.size() < 3 || words.size() > (lamp ? 5u : 3u) || words.size() == 4)
+            return lamp ? "oczekiwano numeru lampy, tematu i, nieobowiązkowo, dwóch treści" : "oczekiwano numeru i tematu";
+        if (!keysSeen.insert(std::string(key) + " " + std::string(words[1])).second) return "klucz powtórzony";
+        const std::string_view topic = words[2];
+        if (!IsExactTopic(topic)) return "zły temat";
+        std::string* slot = nullptr;
+        if (key == "czujnik") {
+            const std::optional<int> input = Number(words[1], 1, kSensorCount);
+            if (!input) return "zły numer wejścia czujnika";
+            slot = &config.sensorTopics[*input - 1];
+        } else if (key == "klawisz") {
+            const int index = KeyIndex(words[1]);
+            if (index < 0) return "zły klawisz";
+            slot = &config.keyTopics[index];
+        } else {
+            const std::optional<int> n = Number(words[1], 1, kLampCount);
+            if (!n) return "zły numer lampy";
+            LampCommand& command = config.lampCommands[*n - 1];
+            if (words.size() == 5) command = {std::string(topic), std::string(words[3]), std::string(words[4])};
+            slot = &command.topic;
+        }
+        // One topic gives one event: an input's topic serves no other input.
+        if (!lamp && !topicsSeen.insert(std::string(topic)).second) return "temat użyty już dla innego wejścia";
+        *slot = std::string(topic);
+        return "";
+    }
+};
+
+std::string LineError(std::size_t number, std::string_view line, std::string_view reason) {
+    return kControllerConfigPath.string() + ", wiersz " + std::to_string(number) + ": " + std::string(reason) +
+           ": \"" + QuotedForLog(line) + "\"";
+}
+
+}  // namespace
+
+bool IsValidHallName(std::string_view name) {
+    return !name.empty() && name.front() != '/' && name.back() != '/' &&
+           name.find_first_of(std::string_view("+#\0", 3)) == std::string_view::npos && name.size() <= kTopicLimit;
+}
+
+ControllerConfigRead ParseControllerConfig(std::string_view text, std::string_view defaultName) {
+    ControllerConfigRead read;
+    read.config.name = std::string(defaultName);
+    Reader reader{read.config, {}, {}};
+    std::size_t number = 0, start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        start = end + 1;
+        ++number;
+        const Words words = SplitWords(line);
+        if (words.empty()) continue;
+        if (const std::string reason = reader.take(words); !reason.empty()) {
+            read.error = LineError(number, line, reason);
+            return read;
+        }
+    }
+    if (!IsValidHallName(read.config.name))
+        read.error = "nazwa hali \"" + QuotedForLog(read.config.name) +
+                     "\" nie nadaje się na temat MQTT: podaj ją kluczem nazwa w " + kControllerConfigPath.string();
+    else if (read.config.certFile.empty() != read.config.keyFile.empty())
+        read.error = kControllerConfigPath.string() + ": tls_certyfikat i tls_klucz podaje się razem";
+    return read;
+}
+
+ControllerConfigRead ReadControllerConfig(const std::filesystem::path& file, std::string_view defaultName) {
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file, ec))) return ParseControllerConfig("", defaultName);
+    const std::optional<std::vector<std::string>> lines = ReadLines(file, kConfigLimit);
+    if (!lines) {
+        ControllerConfigRead read;
+        read.error = "nie można odczytać pliku " + file.string() + " (najwyżej 64 KiB)";
+        return read;
+    }
+    std::string text;
+    for (const std::string& line : *lines) text += line + '\n';
+    return ParseControllerConfig(text, defaultName);
+}
+
+std::string KeyName(int key) {
+    return std::string(1, char('A' + key / 4)) + char('1' + key % 4);
+}
+
+int KeyIndex(std::string_view name) {
+    if (name.size() != 2 || name[0] < 'A' || name[0] > 'F' || name[1] < '1' || name[1] > '4') return -1;
+    return (name[0] - 'A') * 4 + (name[1] - '1');
+}
+
+std::string QuotedForLog(std::string_view text, std::size_t limit) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string quoted;
+    for (const char c : text.substr(0, limit)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7f && c != '\\') {
+            quoted += c;
+        } else {
+            quoted += "\\x";
+            quoted += kHex[byte >> 4];
+            quoted += kHex[byte & 15];
+        }
+    }
+    if (text.size() > limit) quoted += "...";
+    return quoted;
+}
+
+}  // namespace hall

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "lamp_state.h"
+#include "scene_files.h"
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace hall {
+
+// The controller's settings, in the working directory.
+inline const std::filesystem::path kControllerConfigPath = "sterownik.conf";
+
+// Where the controller publishes a lamp's state besides its own topic: a
+// relay module's command topic and the payloads it takes.
+struct LampCommand {
+    std::string topic;  // empty: none
+    std::string on = "ON";
+    std::string off = "OFF";
+};
+
+struct ControllerConfig {
+    std::string host = "127.0.0.1";
+    int port = 1883;
+    std::string name;  // NAZWA in hala/NAZWA
+    std::string user;
+    std::filesystem::path passwordFile;
+    std::filesystem::path caFile, certFile, keyFile;
+    // A device's own topic in place of the default; empty: the default.
+    std::array<std::string, kSensorCount> sensorTopics;
+    std::array<std::string, kKeyCount> keyTopics;
+    std::array<LampCommand, kLampCount> lampCommands;
+};
+
+struct ControllerConfigRead {
+    ControllerConfig config;
+    std::string error;  // empty when the whole file was taken
+};
+
+// Not empty, no "+", "#" or NUL, no "/" at either end.
+bool IsValidHallName(std::string_view name);
+
+// "klucz wartość" lines; a "#" at the start of a word begins a comment, blank
+// lines are skipped. Keys:
+//   broker HOST[:PORT]                 ([IPv6]:PORT too; 1883 by default)
+//   nazwa NAZWA                        (by default `defaultName`)
+//   uzytkownik NAZWA                   plik_hasla PLIK
+//   tls_ca PLIK                        tls_certyfikat PLIK   tls_klucz PLIK
+//   czujnik K TEMAT                    (K 1..8)
+//   klawisz A1..F4 TEMAT
+//   lampa N TEMAT [WŁĄCZ WYŁĄCZ]       (N 1..108; ON and OFF by default)
+// A key given twice, an unknown key, a bad value, or a topic used for two
+// inputs is an error naming the line's number and text.
+ControllerConfigRead ParseControllerConfig(std::string_view text, std::string_view defaultName);
+
+// Defaults when the file is missing; an error when it exists but cannot be
+// read or exceeds 64 KiB.
+ControllerConfigRead ReadControllerConfig(const std::filesystem::path& file, std::string_view defaultName);
+
+// A key's name from its index, 0 for A1 to 23 for F4; and back, -1 for none.
+std::string KeyName(int key);
+int KeyIndex(std::string_view name);
+
+// Printable ASCII as it is, every other byte as \xNN, cut after `limit` bytes:
+// for log lines that quote outside text.
+std::string QuotedForLog(std::string_view text, std::size_t limit = 60);
+
+}  // namespace hall
