@@ -1,0 +1,48 @@
+#include "hall_reading.h"
+
+#include "schedule_files.h"
+#include "text_number.h"
+
+#include <system_error>
+
+namespace sterownik {
+namespace {
+
+ZoneFile ReadZone(int input) {
+    const std::filesystem::path file = hall::SceneCommandFilePath(input);
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file, ec))) return {};
+    const std::optional<hall::LampsLit> lamps = hall::ReadStateFile(file);
+    if (!lamps) return {ZoneFile::State::Unreadable, {}};
+    return {ZoneFile::State::Read, *lamps};
+}
+
+std::optional<Duration> ReadDelay() {
+    const hall::DelayRead read = hall::ReadDelayFile();
+    if (read.state == hall::FileState::Unreadable) return std::nullopt;
+    return DelayOf(read.text).value_or(kDefaultDelay);
+}
+
+}  // namespace
+
+HallFiles ReadHallFiles(bool forKey) {
+    HallFiles files;
+    files.lamps = hall::ReadStateFile();
+    for (int k = 1; k <= hall::kSensorCount; ++k) files.zones[k - 1] = ReadZone(k);
+    files.delay = ReadDelay();
+    if (!forKey) return files;
+    files.keys = hall::ReadAssignmentFile(hall::kKeyFilePath, hall::kKeyCount);
+    for (int s = 1; s <= hall::kSceneCount; ++s) files.scenes[s - 1] = hall::ReadSceneFile(hall::SceneFilePath(s));
+    return files;
+}
+
+std::string DelayLine() {
+    const hall::DelayRead read = hall::ReadDelayFile();
+    const std::string file = hall::kDelayFilePath.string();
+    if (read.state == hall::FileState::Unreadable) return "nie można odczytać pliku " + file + ": opóźnienie 15 min";
+    if (read.state == hall::FileState::Missing) return "brak pliku " + file + ": opóźnienie wyłączenia 15 min";
+    if (!DelayOf(read.text)) return file + " nie podaje dodatniej liczby minut: opóźnienie wyłączenia 15 min";
+    return "opóźnienie wyłączenia " + hall::FormatGeneralNumber(hall::LeadingNumberValue(read.text), '.') + " min";
+}
+
+}  // namespace sterownik

@@ -1,0 +1,91 @@
+#include "topics.h"
+
+#include <algorithm>
+#include <array>
+
+namespace sterownik {
+namespace {
+
+constexpr std::array<std::string_view, 3> kOnWords = {"1", "on", "true"};
+constexpr std::array<std::string_view, 3> kOffWords = {"0", "off", "false"};
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+template <std::size_t N>
+bool IsOneOf(std::string_view payload, const std::array<std::string_view, N>& words) {
+    return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return EqualsIgnoringCase(payload, w); });
+}
+
+std::string Ignored(std::string_view what, std::string_view topic, std::string_view payload) {
+    return "pominięto " + std::string(what) + ": " + hall::QuotedForLog(topic) + " \"" +
+           hall::QuotedForLog(payload, 40) + "\"";
+}
+
+Incoming ReadMotion(const Motion& input, std::string_view topic, std::string_view payload) {
+    if (IsOneOf(payload, kOnWords)) return {Motion{input.input, true}, ""};
+    if (IsOneOf(payload, kOffWords)) return {Motion{input.input, false}, ""};
+    return {std::nullopt, Ignored("złą treść czujnika", topic, payload)};
+}
+
+Incoming ReadKey(const KeyPress& key, std::string_view topic, std::string_view payload) {
+    if (IsOneOf(payload, kOffWords)) return {};
+    if (payload.empty() || IsOneOf(payload, kOnWords) || EqualsIgnoringCase(payload, "press")) return {key, ""};
+    return {std::nullopt, Ignored("złą treść klawisza", topic, payload)};
+}
+
+}  // namespace
+
+TopicTable::TopicTable(const hall::ControllerConfig& config)
+    : prefix_("hala/" + config.name), lampCommands_(config.lampCommands) {
+    for (int k = 1; k <= hall::kSensorCount; ++k) {
+        const std::string& own = config.sensorTopics[k - 1];
+        inputs_[own.empty() ? prefix_ + "/czujnik/" + std::to_string(k) : own] = Motion{k, true};
+        if (!own.empty()) deviceTopics_.push_back(own);
+    }
+    for (int key = 0; key < hall::kKeyCount; ++key) {
+        const std::string& own = config.keyTopics[key];
+        inputs_[own.empty() ? prefix_ + "/klawisz/" + hall::KeyName(key) : own] = KeyPress{key};
+        if (!own.empty()) deviceTopics_.push_back(own);
+    }
+}
+
+Incoming TopicTable::read(std::string_view topic, std::string_view payload, bool retained) const {
+    if (retained) return {};
+    const auto input = inputs_.find(topic);
+    if (input == inputs_.end()) return {std::nullopt, Ignored("nieznany temat", topic, payload)};
+    if (const auto* motion = std::get_if<Motion>(&input->second)) return ReadMotion(*motion, topic, payload);
+    return ReadKey(std::get<KeyPress>(input->second), topic, payload);
+}
+
+std::vector<std::string> TopicTable::subscriptions() const {
+    std::vector<std::string> topics = {prefix_ + "/czujnik/+", prefix_ + "/klawisz/+"};
+    topics.insert(topics.end(), deviceTopics_.begin(), deviceTopics_.end());
+    return topics;
+}
+
+std::vector<Message> TopicTable::lamp(int n, bool lit) const {
+    std::vector<Message> messages = {{prefix_ + "/lampa/" + std::to_string(n), lit ? "ON" : "OFF"}};
+    const hall::LampCommand& command = lampCommands_[n - 1];
+    if (!command.topic.empty()) messages.push_back({command.topic, lit ? command.on : command.off});
+    return messages;
+}
+
+Message TopicTable::state(const hall::LampsLit& lamps) const {
+    hall::LampStates states{};
+    for (int i = 0; i < hall::kLampCount; ++i) states[i] = lamps[i] ? hall::kStateOn : hall::kStateOff;
+    return {prefix_ + "/stan", hall::ComposeStateLine(states)};
+}
+
+Message TopicTable::zone(int input, bool held) const {
+    return {prefix_ + "/strefa/" + std::to_string(input), held ? "ON" : "OFF"};
+}
+
+Message TopicTable::availability(bool online) const {
+    return {prefix_ + "/dostepnosc", online ? "online" : "offline"};
+}
+
+}  // namespace sterownik

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "controller_config.h"
+#include "events.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sterownik {
+
+// What an incoming message means: an event, or nothing with the reason to
+// log (empty when it is ignored by design, such as a key's release).
+struct Incoming {
+    std::optional<Event> event;
+    std::string note;
+};
+
+struct Message {
+    std::string topic;
+    std::string payload;
+};
+
+// Every topic and payload of the controller, in and out, with P = hala/NAZWA:
+//   in   P/czujnik/<1..8>     1, ON, true: motion; 0, OFF, false: none (any case)
+//        P/klawisz/<A1..F4>   a press: 1, ON, true, PRESS or empty; 0, OFF, false: a release, ignored
+//        or a device's own topic in place of either, from the configuration
+//   out  P/lampa/<1..108>     ON / OFF, and the device's own command topic and payloads
+//        P/stan               the lamp state line
+//        P/strefa/<1..8>      ON while the zone is held, else OFF
+//        P/dostepnosc         online; offline at a clean stop and as the last will
+// Everything out is retained and sent with QoS 1.
+class TopicTable {
+public:
+    explicit TopicTable(const hall::ControllerConfig& config);
+
+    // A retained message is the past, handed over at subscribe time: no event.
+    Incoming read(std::string_view topic, std::string_view payload, bool retained) const;
+    std::vector<std::string> subscriptions() const;
+
+    std::vector<Message> lamp(int n, bool lit) const;
+    Message state(const hall::LampsLit& lamps) const;
+    Message zone(int input, bool held) const;
+    Message availability(bool online) const;
+
+private:
+    std::string prefix_;
+    std::map<std::string, Event, std::less<>> inputs_;
+    std::vector<std::string> deviceTopics_;
+    std::array<hall::LampCommand, hall::kLampCount> lampCommands_;
+};
+
+}  // namespace sterownik

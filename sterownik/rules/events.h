@@ -1,0 +1,20 @@
+#pragma once
+
+#include <variant>
+
+namespace sterownik {
+
+// What the hall's devices report. A closed set: every kind is handled by the
+// rules, and a new kind is a new alternative here.
+struct Motion {
+    int input = 1;  // 1 to 8
+    bool present = true;
+    bool operator==(const Motion&) const = default;
+};
+struct KeyPress {
+    int key = 0;  // 0 for A1 to 23 for F4
+    bool operator==(const KeyPress&) const = default;
+};
+using Event = std::variant<Motion, KeyPress>;
+
+}  // namespace sterownik
