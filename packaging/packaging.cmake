@@ -45,17 +45,20 @@ endforeach()
 install(FILES ${HALL_PACKAGING_DIR}/icons/${HALL_PACKAGE}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
-# The service names the program by the package's path; under another prefix
-# it names the installed one.
-foreach(unit harmonogram@.timer harmonogram@.service)
+# The services name their programs by the package's path; under another
+# prefix they name the installed ones.
+foreach(unit harmonogram@.timer harmonogram@.service sterownik@.service)
   if(EXISTS ${PROJECT_SOURCE_DIR}/systemd/${unit})
     file(READ ${PROJECT_SOURCE_DIR}/systemd/${unit} text)
-    string(REPLACE "/usr/bin/harmonogram" "${CMAKE_INSTALL_FULL_BINDIR}/harmonogram" text "${text}")
+    string(REPLACE "ExecStart=/usr/bin/" "ExecStart=${CMAKE_INSTALL_FULL_BINDIR}/" text "${text}")
     file(WRITE ${HALL_STAGE_DIR}/${unit} "${text}")
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/systemd/${unit})
     install(FILES ${HALL_STAGE_DIR}/${unit} DESTINATION ${HALL_SYSTEMD_UNIT_DIR})
   endif()
 endforeach()
+
+# The services' system user, made by the package's postinst.
+install(FILES ${HALL_PACKAGING_DIR}/sysusers.conf DESTINATION lib/sysusers.d RENAME ${HALL_PACKAGE}.conf)
 
 # Manual pages and the Debian changelog are installed gzipped, reproducibly
 # (no name or time stamp in the gzip header).
@@ -103,7 +106,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's window system plugin is loaded at run time, so dpkg-shlibdeps cannot see it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# adduser makes the services' user where systemd-sysusers is missing.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, adduser")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${HALL_PACKAGING_DIR}/postinst)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xvfb")
 # The long description; CPack puts the summary above it and indents it.

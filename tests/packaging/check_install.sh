@@ -19,6 +19,7 @@ expected=(
   share/applications/example.veltrona.vuzo.desktop share/applications/example.veltrona.kontomat.desktop
   share/metainfo/example.veltrona.vuzo.metainfo.xml share/icons/hicolor/scalable/apps/hala-oswietlenie.svg
   share/doc/hala-oswietlenie/copyright share/doc/hala-oswietlenie/changelog.Debian.gz
+  lib/sysusers.d/hala-oswietlenie.conf
 )
 programs=(vuzo zero kontomat nowa-hala)
 if [ -x "$BUILD/harmonogram/harmonogram" ]; then
@@ -67,6 +68,24 @@ status=0
 status=0
 HALA_ZERO=/bin/false "$PREFIX/bin/nowa-hala" "$TMP/broken" 2>/dev/null || status=$?
 [ "$status" = 1 ] && [ ! -e "$TMP/broken/konfigurator" ] || fail "a failed zero left a half hall"
+
+# Given to a group, both directories and every file are the group's to
+# write, and the directories hand the group on to what is made in them.
+if [ "$(id -u)" = 0 ]; then
+  SHARED="$TMP/wspolna"
+  "$PREFIX/bin/nowa-hala" --grupa users "$SHARED" >/dev/null || fail "nowa-hala --grupa users failed"
+  for dir in "$SHARED" "$SHARED/konfigurator"; do
+    [ "$(stat -c %G "$dir")" = users ] && [ -g "$dir" ] && [ "$(stat -c %A "$dir" | cut -c5-7)" = rws ] ||
+      fail "$dir: $(stat -c '%G %A' "$dir"), not the group's with set-group-ID"
+  done
+  for file in "$SHARED/actual.txt" "$SHARED"/konfigurator/*; do
+    [ "$(stat -c %G "$file")" = users ] && [ "$(stat -c %A "$file" | cut -c5-6)" = rw ] ||
+      fail "$file: $(stat -c '%G %A' "$file"), not the group's to write"
+  done
+  status=0
+  "$PREFIX/bin/nowa-hala" --grupa brak-takiej-grupy "$TMP/bez" 2>/dev/null || status=$?
+  [ "$status" = 1 ] && [ ! -e "$TMP/bez/konfigurator" ] || fail "an unknown group was not refused"
+fi
 
 # Without a display the programs say so in Polish; the launcher starts kontomat
 # first only in a hall without an account (the writer's leftovers and the
