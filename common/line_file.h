@@ -14,7 +14,9 @@ namespace hall {
 // sees the old file or the new one, never a part of either. The file stays
 // what it was: a symbolic link (or a chain of them) stays a link and its final
 // target is replaced; the permission bits, and the owner and group where the
-// writer may set them, are carried over. A directory that takes no new file
+// writer may set them, are carried over. A link that is not this process's
+// effective user's or root's is never followed: the write fails and nothing
+// is written. A directory that takes no new file
 // while the target itself is writable gets the target rewritten in place.
 // On failure the target is untouched and `error` (when given) says why.
 bool WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, std::string* error = nullptr);
@@ -29,8 +31,8 @@ bool CreateFileExclusively(const std::filesystem::path& target, std::string_view
 
 // The first line of a regular file: the bytes before the first CR, or all of
 // them when there is none, reading at most `limit` bytes. Missing and empty
-// files, directories, devices, FIFOs and read errors give nothing; nothing
-// blocks.
+// files, directories, devices, FIFOs, links of another user and read errors
+// give nothing; nothing blocks.
 std::optional<std::string> ReadFirstLine(const std::filesystem::path& file, std::size_t limit);
 
 // Every line of a regular file, split at LF with a CR before it dropped. A
