@@ -1,0 +1,33 @@
+#include "topics.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+// The input is a topic, a NUL and a payload, as a broker could hand them over.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const sterownik::TopicTable table = [] {
+        hall::ControllerConfig config;
+        config.name = "hala";
+        config.sensorTopics[1] = "modul/input/0";
+        config.keyTopics[5] = "modul/input/1";
+        return sterownik::TopicTable(config);
+    }();
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::size_t split = input.find('\0');
+    const std::string_view topic = input.substr(0, split);
+    const std::string_view payload = split == std::string_view::npos ? std::string_view() : input.substr(split + 1);
+    for (const bool retained : {false, true}) {
+        const sterownik::Incoming incoming = table.read(topic, payload, retained);
+        if (retained && (incoming.event || !incoming.note.empty())) std::abort();
+        if (incoming.event && !incoming.note.empty()) std::abort();
+        if (const auto* motion = incoming.event ? std::get_if<sterownik::Motion>(&*incoming.event) : nullptr)
+            if (motion->input < 1 || motion->input > hall::kSensorCount) std::abort();
+        if (const auto* key = incoming.event ? std::get_if<sterownik::KeyPress>(&*incoming.event) : nullptr)
+            if (key->key < 0 || key->key >= hall::kKeyCount) std::abort();
+        // A quoted topic or payload never brings a control byte into the log.
+        for (const char c : incoming.note)
+            if (static_cast<unsigned char>(c) < 0x20) std::abort();
+    }
+    return 0;
+}
