@@ -11,7 +11,7 @@ set(HALL_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING "Where the systemd uni
 set(HALL_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(HALL_STAGE_DIR ${CMAKE_BINARY_DIR}/packaging)
 
-foreach(program vuzo zero kontomat harmonogram)
+foreach(program vuzo zero kontomat harmonogram sterownik)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
@@ -79,6 +79,9 @@ set(manual_programs vuzo zero kontomat nowa-hala)
 if(TARGET harmonogram)
   list(APPEND manual_programs harmonogram)
 endif()
+if(TARGET sterownik)
+  list(APPEND manual_programs sterownik)
+endif()
 foreach(program IN LISTS manual_programs)
   hall_install_gzipped(${HALL_PACKAGING_DIR}/man/${program}.1 ${CMAKE_INSTALL_MANDIR}/man1 ${program}.1)
   hall_install_gzipped(${HALL_PACKAGING_DIR}/man/pl/${program}.1 ${CMAKE_INSTALL_MANDIR}/pl/man1 ${program}.1)
@@ -110,7 +113,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, adduser")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${HALL_PACKAGING_DIR}/postinst)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation, fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-liberation, fonts-dejavu-core, mosquitto")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xvfb")
 # The long description; CPack puts the summary above it and indents it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
@@ -118,6 +121,8 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 lighting scenes, the scenes of the wall keys and motion sensors, the
 switch-off delay and the weekly and dated schedules. The package also holds
 the account tool kontomat, the reset tool zero, the schedule tool
-harmonogram with its systemd timer, and nowa-hala, which lays out a hall.
+harmonogram with its systemd timer, the hall's controller sterownik, a
+service that carries out the motion sensors, wall keys and switch-off delay
+and drives the lamps over MQTT, and nowa-hala, which lays out a hall.
 The user interface is Polish.")
 include(CPack)

@@ -26,6 +26,10 @@ if [ -x "$BUILD/harmonogram/harmonogram" ]; then
   programs+=(harmonogram)
   expected+=(bin/harmonogram lib/systemd/system/harmonogram@.timer lib/systemd/system/harmonogram@.service)
 fi
+if [ -x "$BUILD/sterownik/sterownik" ]; then
+  programs+=(sterownik)
+  expected+=(bin/sterownik)
+fi
 for program in "${programs[@]}"; do
   expected+=("share/man/man1/$program.1.gz" "share/man/pl/man1/$program.1.gz")
 done
