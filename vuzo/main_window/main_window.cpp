@@ -215,13 +215,28 @@ void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (shownOnce_) return;
     shownOnce_ = true;
-    QTimer::singleShot(0, this, &MainWindow::fitOuterSize);
     if (!startupProblems_.isEmpty()) QTimer::singleShot(0, this, &MainWindow::reportStartupProblems);
 }
 
-// The outer size counts the window system's frame, known only once shown.
-void MainWindow::fitOuterSize() {
-    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+// The window manager frames the window only after it is shown, and may change
+// the frame later (a new theme, another window manager). Under X11, Qt tells
+// of a new frame only by the move or the change of the active window that
+// comes with it.
+bool MainWindow::event(QEvent* event) {
+    const bool handled = QMainWindow::event(event);
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Move || type == QEvent::ActivationChange) && windowHandle())
+        fitFrame(windowHandle()->frameMargins());
+    return handled;
+}
+
+// Resizing only when the frame differs from the one applied keeps the
+// window from creeping, and leaves the operator's own resizing alone. A
+// maximized or minimized window has the window manager's size.
+void MainWindow::fitFrame(const QMargins& frame) {
+    const Qt::WindowStates managed = Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized;
+    if (frame == appliedFrame_ || (windowState() & managed)) return;
+    appliedFrame_ = frame;
     resize(twips(kOuterWidth) - frame.left() - frame.right(), twips(kOuterHeight) - frame.top() - frame.bottom());
 }
 

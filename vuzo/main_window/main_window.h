@@ -3,6 +3,7 @@
 #include "lamp_state.h"
 
 #include <QMainWindow>
+#include <QMargins>
 #include <QPointer>
 
 #include <array>
@@ -42,6 +43,10 @@ public:
 
     int selectedScene() const;
 
+    // Sizes the client so that, with this frame of the window manager around
+    // it, the window has its outer size; a frame already applied changes nothing.
+    void fitFrame(const QMargins& frame);
+
     // The state each lamp box had when last loaded or clicked; 0 … 107 used.
     std::array<qint16, 151> lampFlags{};
 
@@ -56,12 +61,12 @@ public slots:
     void saveDated();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private slots:
     void reportStartupProblems();
-    void fitOuterSize();
 
 private:
     void createMenus();
@@ -89,5 +94,6 @@ private:
     QPointer<LampDetailsWindow> lampDetailsWindow_;
     QPointer<AboutWindow> aboutWindow_;
     QStringList startupProblems_;
+    QMargins appliedFrame_;  // none until the window manager frames the window
     bool shownOnce_ = false;
 };

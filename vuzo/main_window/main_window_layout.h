@@ -3,6 +3,7 @@
 // Where the main window's own controls stand, in twips of its client area.
 namespace main_window_layout {
 
+// The window's outer size, the window manager's frame and title bar included.
 inline constexpr int kOuterWidth = 9390;
 inline constexpr int kOuterHeight = 8580;
 

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 
 namespace {
 
@@ -45,6 +46,8 @@ class TestMainWindow : public QObject {
 
 private slots:
     void titleAndFirstPage();
+    void outerSizeCountsTheFrame_data();
+    void outerSizeCountsTheFrame();
     void lampCaptionsInPlan_data();
     void lampCaptionsInPlan();
     void startUpFromHallFiles();
@@ -71,6 +74,32 @@ void TestMainWindow::titleAndFirstPage() {
     QCOMPARE(c.tabs(2)->currentIndex(), 0);
     QCOMPARE(c.tabs(1)->currentIndex(), 0);
     QCOMPARE(messages.texts(), QStringList());
+}
+
+void TestMainWindow::outerSizeCountsTheFrame_data() {
+    QTest::addColumn<QMargins>("frame");
+    QTest::addColumn<QSize>("client");
+    QTest::newRow("no window manager") << QMargins() << QSize(626, 572);
+    QTest::newRow("openbox") << QMargins(1, 20, 1, 5) << QSize(624, 547);
+}
+
+// The frame comes off the outer size once, however often it is reported; the
+// pages keep their places and sizes, clipped where the client ends.
+void TestMainWindow::outerSizeCountsTheFrame() {
+    QFETCH(QMargins, frame);
+    QFETCH(QSize, client);
+    TestHall hall;
+    QVERIFY(hall.layDefaults());
+    Configurator c;
+    QVERIFY(!c.form->windowHandle()->frameMargins().isNull());  // offscreen windows are framed too
+    QCOMPARE(c.form->frameGeometry().size(), QSize(626, 572));
+    c.form->move(c.form->pos() + QPoint(9, 9));  // the same frame reported again
+    QCOMPARE(c.form->frameGeometry().size(), QSize(626, 572));
+    const QRect page = c.page(5)->geometry();
+    for (int i = 0; i < 3; ++i) c.form->fitFrame(frame);
+    settle();
+    QCOMPARE(c.form->size(), client);
+    QCOMPARE(c.page(5)->geometry(), page);
 }
 
 void TestMainWindow::lampCaptionsInPlan_data() {
