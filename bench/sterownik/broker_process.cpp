@@ -1,0 +1,90 @@
+#include "broker_process.h"
+
+#include "line_file.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <iostream>
+
+namespace bench {
+namespace {
+
+constexpr auto kStartTime = std::chrono::seconds(5);
+// The line mosquitto prints once it listens.
+constexpr std::string_view kRunning = "running";
+
+// A port that was free a moment ago: the kernel's choice for port 0.
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0) ::close(fd);
+    return port;
+}
+
+std::string Config(int port) {
+    return "listener " + std::to_string(port) +
+           " 127.0.0.1\n"
+           "allow_anonymous true\n"
+           "persistence false\n"
+           "log_dest stderr\n"
+           "log_type error\n"
+           "log_type warning\n"
+           "log_type information\n"
+           // One subscriber takes every hall's lamps: nothing may be dropped for it.
+           "max_queued_messages 100000\n";
+}
+
+}  // namespace
+
+bool BrokerProcess::start(const std::filesystem::path& directory, std::string& error) {
+    port_ = FreePort();
+    const std::filesystem::path config = directory / "mosquitto.conf";
+    if (port_ == 0 || !hall::WriteFileAtomically(config, Config(port_), &error)) {
+        error = "nie można przygotować brokera: " + (port_ == 0 ? std::string("brak wolnego portu") : error);
+        return false;
+    }
+    process_ = std::make_unique<ChildProcess>(SpawnRequest{{"/usr/sbin/mosquitto", "-c", config.string()}, directory, {}, true});
+    if (!process_->started()) {
+        error = process_->error();
+        return false;
+    }
+    std::string seen;
+    const TimePoint end = Clock::now() + kStartTime;
+    std::array<char, 4096> buffer;
+    while (seen.find(kRunning) == std::string::npos) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
+        pollfd fd{log(), POLLIN, 0};
+        const ssize_t got = left > 0 && ::poll(&fd, 1, static_cast<int>(left)) > 0
+                                ? ::read(log(), buffer.data(), buffer.size()) : 0;
+        if (got <= 0) {
+            error = "mosquitto nie wystartował w ciągu 5 s: " + seen;
+            return false;
+        }
+        seen.append(buffer.data(), static_cast<std::size_t>(got));
+    }
+    return true;
+}
+
+bool BrokerProcess::readLog() {
+    std::array<char, 4096> buffer;
+    const ssize_t got = ::read(log(), buffer.data(), buffer.size());
+    if (got <= 0) return false;
+    pending_.append(buffer.data(), static_cast<std::size_t>(got));
+    for (std::size_t end; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1))
+        std::cerr << "mosquitto: " << pending_.substr(0, end) << '\n';
+    return true;
+}
+
+}  // namespace bench

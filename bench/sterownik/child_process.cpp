@@ -1,0 +1,121 @@
+#include "child_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace bench {
+namespace {
+
+constexpr int kStopWaitMs = 5000;
+
+// In the child between fork and exec, so only async-signal-safe calls.
+[[noreturn]] void BecomeChild(char* const* arguments, const char* directory, int output, pid_t parent) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    // The benchmark blocks its stop signals to read them from a descriptor; the child must not inherit that.
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    const int input = ::open("/dev/null", O_RDONLY);
+    if (input < 0 || ::chdir(directory) != 0 || ::dup2(input, 0) < 0 || ::dup2(output, 1) < 0 || ::dup2(output, 2) < 0)
+        ::_exit(127);
+    ::execv(arguments[0], arguments);
+    ::_exit(127);
+}
+
+// Whether the process ended within `ms`, waited on without a busy loop.
+bool WaitForEnd(pid_t pid, int ms) {
+    const int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    if (fd >= 0) {
+        pollfd watch{fd, POLLIN, 0};
+        ::poll(&watch, 1, ms);
+        ::close(fd);
+    }
+    int status = 0;
+    return ::waitpid(pid, &status, WNOHANG) == pid;
+}
+
+std::string ProcFile(pid_t pid, const char* name) {
+    std::ifstream file("/proc/" + std::to_string(pid) + "/" + name);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const SpawnRequest& request) {
+    std::vector<char*> arguments;
+    for (const std::string& argument : request.arguments) arguments.push_back(const_cast<char*>(argument.c_str()));
+    arguments.push_back(nullptr);
+    int ends[2] = {-1, -1};
+    if (request.piped ? ::pipe2(ends, O_CLOEXEC) != 0
+                      : (ends[1] = ::open(request.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)) < 0) {
+        error_ = "nie można przygotować wyjścia programu " + request.arguments[0] + ": " + std::strerror(errno);
+        return;
+    }
+    const std::string directory = request.directory.string();
+    const pid_t parent = ::getpid();
+    pid_ = ::fork();
+    if (pid_ == 0) BecomeChild(arguments.data(), directory.c_str(), ends[1], parent);
+    if (pid_ < 0) error_ = "nie można uruchomić " + request.arguments[0] + ": " + std::strerror(errno);
+    ::close(ends[1]);
+    output_ = ends[0];
+}
+
+bool ChildProcess::ended() {
+    if (pid_ <= 0) return true;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) != pid_) return false;
+    pid_ = -1;
+    return true;
+}
+
+bool ChildProcess::stop() {
+    bool clean = true;
+    if (pid_ > 0) {
+        ::kill(pid_, SIGTERM);
+        if (!WaitForEnd(pid_, kStopWaitMs)) {
+            clean = false;
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        pid_ = -1;
+    }
+    if (output_ >= 0) ::close(output_);
+    output_ = -1;
+    return clean;
+}
+
+std::optional<long> ChildProcess::peakResidentKiB() const {
+    std::istringstream status(ProcFile(pid_, "status"));
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmHWM:")) return std::stol(line.substr(6));
+    return std::nullopt;
+}
+
+std::optional<Duration> ChildProcess::cpuTime() const {
+    const std::string stat = ProcFile(pid_, "stat");
+    // The command name in parentheses may hold blanks: the fields count from after it.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string skip;
+    for (int field = 3; field < 14; ++field) fields >> skip;
+    long long user = 0, system = 0;
+    if (!(fields >> user >> system)) return std::nullopt;
+    const double seconds = static_cast<double>(user + system) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+    return std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds));
+}
+
+}  // namespace bench

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "event_tracker.h"
+#include "latency.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct mosquitto;
+struct mosquitto_message;
+
+namespace bench {
+
+// Another descriptor the loop waits on; its handler gives the reason to stop, or nothing to go on.
+struct Watch {
+    int fd;
+    std::function<std::string()> readable;
+};
+
+enum class RunEnd { Finished, TimedOut, Stopped };
+
+// The benchmark's one MQTT client, driven by its own loop in one thread:
+// it sends with QoS 1 and stamps each message it receives on arrival.
+class DriverClient {
+public:
+    explicit DriverClient(std::vector<Watch> watches);
+    ~DriverClient();
+    DriverClient(const DriverClient&) = delete;
+    DriverClient& operator=(const DriverClient&) = delete;
+
+    bool connect(int port, std::string& error);
+    bool subscribe(const std::vector<std::string>& topics, std::string& error);
+    void setSink(MessageSink* sink) { sink_ = sink; }
+    // Not retained, QoS 1, written out at once.
+    void publish(const std::string& topic, std::string_view payload);
+
+    // Waits on the broker and the watches until `finished()` or `until`;
+    // `step(now)` runs at each wake-up and says when it next wants to.
+    RunEnd run(TimePoint until, const std::function<bool()>& finished,
+               const std::function<TimePoint(TimePoint now)>& step);
+    const std::string& stopReason() const { return stopReason_; }
+
+private:
+    static void OnConnect(mosquitto* client, void* self, int rc);
+    static void OnSubscribe(mosquitto* client, void* self, int mid, int count, const int* granted);
+    static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
+    bool runUntil(bool& flag, std::string& error, const char* what);
+
+    std::vector<Watch> watches_;
+    mosquitto* client_ = nullptr;
+    MessageSink* sink_ = nullptr;
+    bool connected_ = false;
+    bool subscribed_ = false;
+    std::string stopReason_;
+};
+
+}  // namespace bench
