@@ -174,29 +174,16 @@ std::string LineError(std::size_t number, std::string_view line, std::string_vie
            ": \"" + QuotedForLog(line) + "\"";
 }
 
-}  // namespace
-
-bool IsValidHallName(std::string_view name) {
-    return !name.empty() && name.front() != '/' && name.back() != '/' &&
-           name.find_first_of(std::string_view("+#\0", 3)) == std::string_view::npos && name.size() <= kTopicLimit;
-}
-
-ControllerConfigRead ParseControllerConfig(std::string_view text, std::string_view defaultName) {
+template <typename Lines>
+ControllerConfigRead ParseLines(const Lines& lines, std::string_view defaultName) {
     ControllerConfigRead read;
     read.config.name = std::string(defaultName);
     Reader reader{read.config, {}, {}};
-    std::size_t number = 0, start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        start = end + 1;
-        ++number;
-        const Words words = SplitWords(line);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const Words words = SplitWords(lines[i]);
         if (words.empty()) continue;
         if (const std::string reason = reader.take(words); !reason.empty()) {
-            read.error = LineError(number, line, reason);
+            read.error = LineError(i + 1, lines[i], reason);
             return read;
         }
     }
@@ -208,6 +195,26 @@ ControllerConfigRead ParseControllerConfig(std::string_view text, std::string_vi
     return read;
 }
 
+}  // namespace
+
+bool IsValidHallName(std::string_view name) {
+    return !name.empty() && name.front() != '/' && name.back() != '/' &&
+           name.find_first_of(std::string_view("+#\0", 3)) == std::string_view::npos && name.size() <= kTopicLimit;
+}
+
+ControllerConfigRead ParseControllerConfig(std::string_view text, std::string_view defaultName) {
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        lines.push_back(line);
+        start = end + 1;
+    }
+    return ParseLines(lines, defaultName);
+}
+
 ControllerConfigRead ReadControllerConfig(const std::filesystem::path& file, std::string_view defaultName) {
     std::error_code ec;
     if (!std::filesystem::exists(std::filesystem::symlink_status(file, ec))) return ParseControllerConfig("", defaultName);
@@ -217,9 +224,7 @@ ControllerConfigRead ReadControllerConfig(const std::filesystem::path& file, std
         read.error = "nie można odczytać pliku " + file.string() + " (najwyżej 64 KiB)";
         return read;
     }
-    std::string text;
-    for (const std::string& line : *lines) text += line + '\n';
-    return ParseControllerConfig(text, defaultName);
+    return ParseLines(*lines, defaultName);
 }
 
 std::string KeyName(int key) {

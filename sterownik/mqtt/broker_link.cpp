@@ -66,7 +66,7 @@ void BrokerLink::readable() { checked(mosquitto_loop_read(client_, 1)); }
 void BrokerLink::writable() { checked(mosquitto_loop_write(client_, 1)); }
 
 void BrokerLink::tick(TimePoint now) {
-    if (retryAt_ && now >= *retryAt_) connectNow(now);
+    if (retryAt_ && now >= *retryAt_) connectNow();
     if (socket() >= 0) checked(mosquitto_loop_misc(client_));
 }
 
@@ -98,7 +98,7 @@ void BrokerLink::close(const Message& last) {
     }
 }
 
-void BrokerLink::connectNow(TimePoint) {
+void BrokerLink::connectNow() {
     retryAt_.reset();
     const int rc = tried_ ? mosquitto_reconnect_async(client_)
                           : mosquitto_connect_async(client_, settings_.host.c_str(), settings_.port, kKeepAliveSeconds);

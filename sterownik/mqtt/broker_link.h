@@ -64,7 +64,7 @@ private:
     static void OnDisconnect(mosquitto* client, void* self, int rc);
     static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
 
-    void connectNow(TimePoint now);
+    void connectNow();
     void lost(std::string_view reason);
     void checked(int rc);
 
