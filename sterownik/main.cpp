@@ -37,7 +37,8 @@ std::string BadTopic(const hall::ControllerConfig& config) {
     for (const hall::LampCommand& command : config.lampCommands) topics.push_back(command.topic);
     topics.push_back("hala/" + config.name);
     for (const std::string& topic : topics)
-        if (!topic.empty() && mosquitto_pub_topic_check2(topic.c_str(), topic.size()) != MOSQ_ERR_SUCCESS)
+        if (!topic.empty() && (mosquitto_pub_topic_check2(topic.c_str(), topic.size()) != MOSQ_ERR_SUCCESS ||
+                               mosquitto_validate_utf8(topic.c_str(), static_cast<int>(topic.size())) != MOSQ_ERR_SUCCESS))
             return hall::kControllerConfigPath.string() + ": temat \"" + hall::QuotedForLog(topic) +
                    "\" nie jest poprawnym tematem MQTT";
     return "";
