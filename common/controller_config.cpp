@@ -116,6 +116,20 @@ const std::map<std::string, KeyReader, std::less<>>& Readers() {
                  return text.find('\0') == std::string_view::npos;
              });
          }},
+        {"wykrywanie",
+         [](const Words& v, ControllerConfig& c) {
+             return OneValue(v, [&](std::string_view text) {
+                 c.discovery = text == "tak";
+                 return text == "tak" || text == "nie";
+             });
+         }},
+        {"prefiks_wykrywania",
+         [](const Words& v, ControllerConfig& c) {
+             return OneValue(v, [&](std::string_view text) {
+                 c.discoveryPrefix = std::string(text);
+                 return IsExactTopic(text) && text.front() != '/' && text.back() != '/';
+             });
+         }},
         {"plik_hasla", PathKey(&ControllerConfig::passwordFile)},
         {"tls_ca", PathKey(&ControllerConfig::caFile)},
         {"tls_certyfikat", PathKey(&ControllerConfig::certFile)},

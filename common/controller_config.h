@@ -32,6 +32,10 @@ struct ControllerConfig {
     std::array<std::string, kSensorCount> sensorTopics;
     std::array<std::string, kKeyCount> keyTopics;
     std::array<LampCommand, kLampCount> lampCommands;
+    // Home Assistant's discovery: published under the prefix when on,
+    // removed from it when off.
+    bool discovery = true;
+    std::string discoveryPrefix = "homeassistant";
 };
 
 struct ControllerConfigRead {
@@ -51,6 +55,8 @@ bool IsValidHallName(std::string_view name);
 //   czujnik K TEMAT                    (K 1..8)
 //   klawisz A1..F4 TEMAT
 //   lampa N TEMAT [WŁĄCZ WYŁĄCZ]       (N 1..108; ON and OFF by default)
+//   wykrywanie tak|nie                 (tak by default)
+//   prefiks_wykrywania PREFIKS         (homeassistant by default; no "/" at either end)
 // A key given twice, an unknown key, a bad value, or a topic used for two
 // inputs is an error naming the line's number and text.
 ControllerConfigRead ParseControllerConfig(std::string_view text, std::string_view defaultName);

@@ -53,6 +53,9 @@ void Controller::connected() {
     if (const std::optional<hall::LampsLit> lamps = hall::ReadStateFile()) known_ = lamps;
     link_->publish(topics_.availability(true));
     for (const std::string& topic : topics_.subscriptions()) link_->subscribe(topic);
+    // Before the lamps, so that Home Assistant has subscribed to their topics
+    // when their retained states arrive.
+    for (const Message& message : discovery_.messages()) link_->publish(message);
     publishLamps();
     publishZones();
 }
@@ -61,7 +64,8 @@ void Controller::received(std::string_view topic, std::string_view payload, bool
     const Incoming incoming = topics_.read(topic, payload, retained);
     if (!incoming.note.empty()) log_ << incoming.note << std::endl;
     if (!incoming.event) return;
-    const HallFiles files = ReadHallFiles(std::holds_alternative<KeyPress>(*incoming.event));
+    const bool scene = std::holds_alternative<KeyPress>(*incoming.event) || std::holds_alternative<SetScene>(*incoming.event);
+    const HallFiles files = ReadHallFiles(scene);
     carryOut(rules_.handle(*incoming.event, files, Clock::now()), files);
 }
 

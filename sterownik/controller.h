@@ -1,6 +1,7 @@
 #pragma once
 
 #include "broker_link.h"
+#include "discovery.h"
 #include "hall_rules.h"
 #include "topics.h"
 
@@ -14,7 +15,8 @@ namespace sterownik {
 // event, writes ../actual.txt, publishes what changed and logs each switch.
 class Controller : public LinkListener {
 public:
-    Controller(TopicTable topics, std::ostream& log) : topics_(std::move(topics)), log_(log) {}
+    Controller(TopicTable topics, Discovery discovery, std::ostream& log)
+        : topics_(std::move(topics)), discovery_(std::move(discovery)), log_(log) {}
 
     void attach(BrokerLink& link) { link_ = &link; }
     void start(TimePoint now);
@@ -36,6 +38,7 @@ private:
 
     HallRules rules_;
     TopicTable topics_;
+    Discovery discovery_;
     std::ostream& log_;
     BrokerLink* link_ = nullptr;
     std::optional<hall::LampsLit> known_;  // as last read or written

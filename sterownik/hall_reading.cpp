@@ -25,12 +25,12 @@ std::optional<Duration> ReadDelay() {
 
 }  // namespace
 
-HallFiles ReadHallFiles(bool forKey) {
+HallFiles ReadHallFiles(bool forScene) {
     HallFiles files;
     files.lamps = hall::ReadStateFile();
     for (int k = 1; k <= hall::kSensorCount; ++k) files.zones[k - 1] = ReadZone(k);
     files.delay = ReadDelay();
-    if (!forKey) return files;
+    if (!forScene) return files;
     files.keys = hall::ReadAssignmentFile(hall::kKeyFilePath, hall::kKeyCount);
     for (int s = 1; s <= hall::kSceneCount; ++s) files.scenes[s - 1] = hall::ReadSceneFile(hall::SceneFilePath(s));
     return files;

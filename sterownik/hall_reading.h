@@ -6,9 +6,9 @@
 
 namespace sterownik {
 
-// The hall's files for one event, read as they are now. The key files are
-// read for a key press only.
-HallFiles ReadHallFiles(bool forKey);
+// The hall's files for one event, read as they are now. The key and scene
+// files are read only for an event that switches to a scene.
+HallFiles ReadHallFiles(bool forScene);
 
 // What the start of the log says about the switch-off delay in use.
 std::string DelayLine();

@@ -4,6 +4,7 @@
 #include "broker_link.h"
 #include "controller.h"
 #include "controller_config.h"
+#include "discovery.h"
 #include "event_loop.h"
 #include "line_file.h"
 #include "topics.h"
@@ -36,6 +37,7 @@ std::string BadTopic(const hall::ControllerConfig& config) {
     topics.insert(topics.end(), config.keyTopics.begin(), config.keyTopics.end());
     for (const hall::LampCommand& command : config.lampCommands) topics.push_back(command.topic);
     topics.push_back("hala/" + config.name);
+    topics.push_back(config.discoveryPrefix);
     for (const std::string& topic : topics)
         if (!topic.empty() && (mosquitto_pub_topic_check2(topic.c_str(), topic.size()) != MOSQ_ERR_SUCCESS ||
                                mosquitto_validate_utf8(topic.c_str(), static_cast<int>(topic.size())) != MOSQ_ERR_SUCCESS))
@@ -69,7 +71,7 @@ int main() {
     mosquitto_lib_init();
     const sterownik::TopicTable topics(config);
     settings.will = topics.availability(false);
-    sterownik::Controller controller(topics, std::cout);
+    sterownik::Controller controller(topics, sterownik::Discovery(config, STEROWNIK_VERSION), std::cout);
     int status = 0;
     {
         sterownik::BrokerLink link(settings, controller, std::cout);

@@ -1,5 +1,7 @@
 #include "topics.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <array>
 
@@ -8,6 +10,8 @@ namespace {
 
 constexpr std::array<std::string_view, 3> kOnWords = {"1", "on", "true"};
 constexpr std::array<std::string_view, 3> kOffWords = {"0", "off", "false"};
+// Far above what a sensor sends, low enough that no payload costs memory.
+constexpr std::size_t kJsonLimit = 64 * 1024;
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
@@ -25,17 +29,41 @@ std::string Ignored(std::string_view what, std::string_view topic, std::string_v
            hall::QuotedForLog(payload, 40) + "\"";
 }
 
-Incoming ReadMotion(const Motion& input, std::string_view topic, std::string_view payload) {
+// zigbee2mqtt's report: a JSON object whose "occupancy" is a boolean.
+std::optional<bool> Occupancy(std::string_view payload) {
+    const nlohmann::json json = nlohmann::json::parse(payload.begin(), payload.end(), nullptr, false);
+    if (json.is_discarded() || !json.is_object()) return std::nullopt;
+    const auto occupancy = json.find("occupancy");
+    if (occupancy == json.end() || !occupancy->is_boolean()) return std::nullopt;
+    return occupancy->get<bool>();
+}
+
+Incoming Read(const Motion& input, std::string_view topic, std::string_view payload) {
     if (IsOneOf(payload, kOnWords)) return {Motion{input.input, true}, ""};
     if (IsOneOf(payload, kOffWords)) return {Motion{input.input, false}, ""};
+    if (payload.size() > kJsonLimit) return {std::nullopt, Ignored("za długą treść czujnika", topic, payload)};
+    if (const std::optional<bool> present = Occupancy(payload)) return {Motion{input.input, *present}, ""};
     return {std::nullopt, Ignored("złą treść czujnika", topic, payload)};
 }
 
-Incoming ReadKey(const KeyPress& key, std::string_view topic, std::string_view payload) {
+Incoming Read(const KeyPress& key, std::string_view topic, std::string_view payload) {
     if (IsOneOf(payload, kOffWords)) return {};
     if (payload.empty() || IsOneOf(payload, kOnWords) || EqualsIgnoringCase(payload, "press")) return {key, ""};
     return {std::nullopt, Ignored("złą treść klawisza", topic, payload)};
 }
+
+Incoming Read(const SetLamp& lamp, std::string_view topic, std::string_view payload) {
+    if (EqualsIgnoringCase(payload, "on")) return {SetLamp{lamp.lamp, true}, ""};
+    if (EqualsIgnoringCase(payload, "off")) return {SetLamp{lamp.lamp, false}, ""};
+    return {std::nullopt, Ignored("złe polecenie lampy", topic, payload)};
+}
+
+Incoming Read(const SetScene&, std::string_view topic, std::string_view payload) {
+    if (payload.size() == 1 && payload[0] >= '1' && payload[0] <= '8') return {SetScene{payload[0] - '0'}, ""};
+    return {std::nullopt, Ignored("zły numer sceny", topic, payload)};
+}
+
+Incoming Read(const AllOff& all, std::string_view, std::string_view) { return {all, ""}; }
 
 }  // namespace
 
@@ -51,18 +79,22 @@ TopicTable::TopicTable(const hall::ControllerConfig& config)
         inputs_[own.empty() ? prefix_ + "/klawisz/" + hall::KeyName(key) : own] = KeyPress{key};
         if (!own.empty()) deviceTopics_.push_back(own);
     }
+    // A device's own topic keeps its meaning should it coincide with a command's.
+    for (int n = 1; n <= hall::kLampCount; ++n) inputs_.emplace(prefix_ + "/lampa/" + std::to_string(n) + "/set", SetLamp{n});
+    inputs_.emplace(prefix_ + "/scena/set", SetScene{});
+    inputs_.emplace(prefix_ + "/wylacz/set", AllOff{});
 }
 
 Incoming TopicTable::read(std::string_view topic, std::string_view payload, bool retained) const {
     if (retained) return {};
     const auto input = inputs_.find(topic);
     if (input == inputs_.end()) return {std::nullopt, Ignored("nieznany temat", topic, payload)};
-    if (const auto* motion = std::get_if<Motion>(&input->second)) return ReadMotion(*motion, topic, payload);
-    return ReadKey(std::get<KeyPress>(input->second), topic, payload);
+    return std::visit([&](const auto& event) { return Read(event, topic, payload); }, input->second);
 }
 
 std::vector<std::string> TopicTable::subscriptions() const {
-    std::vector<std::string> topics = {prefix_ + "/czujnik/+", prefix_ + "/klawisz/+"};
+    std::vector<std::string> topics = {prefix_ + "/czujnik/+", prefix_ + "/klawisz/+", prefix_ + "/lampa/+/set",
+                                       prefix_ + "/scena/set", prefix_ + "/wylacz/set"};
     topics.insert(topics.end(), deviceTopics_.begin(), deviceTopics_.end());
     return topics;
 }

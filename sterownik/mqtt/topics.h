@@ -26,7 +26,11 @@ struct Message {
 // Every topic and payload of the controller, in and out, with P = hala/NAZWA:
 //   in   P/czujnik/<1..8>     1, ON, true: motion; 0, OFF, false: none (any case)
 //        P/klawisz/<A1..F4>   a press: 1, ON, true, PRESS or empty; 0, OFF, false: a release, ignored
-//        or a device's own topic in place of either, from the configuration
+//        or a device's own topic in place of either, from the configuration;
+//        a sensor also takes zigbee2mqtt's JSON object, {"occupancy": true / false}
+//        P/lampa/<1..108>/set ON / OFF (any case): that lamp
+//        P/scena/set          1 to 8: that scene, as a key switches it
+//        P/wylacz/set         anything: every lamp off
 //   out  P/lampa/<1..108>     ON / OFF, and the device's own command topic and payloads
 //        P/stan               the lamp state line
 //        P/strefa/<1..8>      ON while the zone is held, else OFF
@@ -47,6 +51,7 @@ public:
 
 private:
     std::string prefix_;
+    // Each topic in, with the event its payload is read into.
     std::map<std::string, Event, std::less<>> inputs_;
     std::vector<std::string> deviceTopics_;
     std::array<hall::LampCommand, hall::kLampCount> lampCommands_;

@@ -15,6 +15,19 @@ struct KeyPress {
     int key = 0;  // 0 for A1 to 23 for F4
     bool operator==(const KeyPress&) const = default;
 };
-using Event = std::variant<Motion, KeyPress>;
+// Commands from the building's automation, such as Home Assistant.
+struct SetLamp {
+    int lamp = 1;  // 1 to 108
+    bool lit = true;
+    bool operator==(const SetLamp&) const = default;
+};
+struct SetScene {
+    int scene = 1;  // 1 to 8
+    bool operator==(const SetScene&) const = default;
+};
+struct AllOff {
+    bool operator==(const AllOff&) const = default;
+};
+using Event = std::variant<Motion, KeyPress, SetLamp, SetScene, AllOff>;
 
 }  // namespace sterownik

@@ -61,7 +61,11 @@ void HallRules::start(const HallFiles& files, TimePoint now) {
 
 Outcome HallRules::handle(const Event& event, const HallFiles& files, TimePoint now) {
     if (const auto* m = std::get_if<Motion>(&event)) return motion(*m, files, now);
-    return key(std::get<KeyPress>(event), files);
+    if (const auto* k = std::get_if<KeyPress>(&event)) return key(*k, files);
+    if (const auto* l = std::get_if<SetLamp>(&event)) return setLamp(*l, files);
+    if (const auto* s = std::get_if<SetScene>(&event))
+        return scene("polecenie: scena " + std::to_string(s->scene), s->scene, files);
+    return allOff(files);
 }
 
 Outcome HallRules::motion(const Motion& event, const HallFiles& files, TimePoint now) {
@@ -108,21 +112,51 @@ Outcome HallRules::key(const KeyPress& event, const HallFiles& files) const {
         outcome.notes.push_back(name + ": brak sceny do odczytania w pliku " + FileName(hall::kKeyFilePath));
         return outcome;
     }
-    const int scene = field[0] - '0';
+    const int number = field[0] - '0';
+    return scene(name + " (scena " + std::to_string(number) + ")", number, files);
+}
+
+// Exactly the ticked lamps, as "Załącz scenę" does: a box in the third state is off.
+Outcome HallRules::scene(const std::string& cause, int scene, const HallFiles& files) const {
+    Outcome outcome;
     const hall::SceneRead& boxes = files.scenes[scene - 1];
     if (!boxes.complete) {
-        outcome.notes.push_back(name + ": " + Unreadable(hall::SceneFilePath(scene)));
+        outcome.notes.push_back(cause + ": " + Unreadable(hall::SceneFilePath(scene)));
         return outcome;
     }
     if (!files.lamps) {
         outcome.notes.push_back(StateFileNote());
         return outcome;
     }
-    // Exactly the ticked lamps: a box in the third state is off.
     hall::LampsLit lamps{};
     for (int i = 0; i < hall::kLampCount; ++i) lamps[i] = boxes.boxes[i] == 1;
     outcome.lamps = Changed(*files.lamps, lamps);
-    outcome.cause = name + " (scena " + std::to_string(scene) + ")";
+    outcome.cause = cause;
+    return outcome;
+}
+
+Outcome HallRules::setLamp(const SetLamp& event, const HallFiles& files) const {
+    Outcome outcome;
+    if (!files.lamps) {
+        outcome.notes.push_back(StateFileNote());
+        return outcome;
+    }
+    hall::LampsLit lamps = *files.lamps;
+    lamps[event.lamp - 1] = event.lit;
+    outcome.lamps = Changed(*files.lamps, lamps);
+    outcome.cause = std::string("polecenie: ") + (event.lit ? "włącz" : "wyłącz") + " lampę " + std::to_string(event.lamp);
+    return outcome;
+}
+
+// Every lamp off, as the configurator's all-off; zones stay held, as for a key.
+Outcome HallRules::allOff(const HallFiles& files) const {
+    Outcome outcome;
+    if (!files.lamps) {
+        outcome.notes.push_back(StateFileNote());
+        return outcome;
+    }
+    outcome.lamps = Changed(*files.lamps, hall::LampsLit{});
+    outcome.cause = "polecenie: wyłącz oświetlenie";
     return outcome;
 }
 

@@ -36,7 +36,7 @@ struct HallFiles {
     std::optional<hall::LampsLit> lamps;  // ../actual.txt; nothing when unreadable
     std::array<ZoneFile, hall::kSensorCount> zones{};
     std::optional<Duration> delay = kDefaultDelay;  // nothing when opoznienie.txt is unreadable
-    // Read for a key press only.
+    // Read for a key press or a scene command only.
     hall::AssignmentRead keys;
     std::array<hall::SceneRead, hall::kSceneCount> scenes{};
 };
@@ -49,7 +49,8 @@ struct Outcome {
     std::vector<std::string> notes;
 };
 
-// Zones, their holds and the switch-off delay, and the wall keys. No I/O and
+// Zones, their holds and the switch-off delay, the wall keys and the
+// automation's commands. No I/O and
 // no clock: events, files and the time come in, lamp states come out.
 class HallRules {
 public:
@@ -72,6 +73,9 @@ private:
 
     Outcome motion(const Motion& event, const HallFiles& files, TimePoint now);
     Outcome key(const KeyPress& event, const HallFiles& files) const;
+    Outcome setLamp(const SetLamp& event, const HallFiles& files) const;
+    Outcome scene(const std::string& cause, int scene, const HallFiles& files) const;
+    Outcome allOff(const HallFiles& files) const;
 
     std::array<Zone, hall::kSensorCount> zones_{};
 };

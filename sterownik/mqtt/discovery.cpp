@@ -1,0 +1,104 @@
+#include "discovery.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+
+namespace sterownik {
+namespace {
+
+using nlohmann::json;
+
+bool AllowedInId(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+}
+
+// FNV-1a: the same on every machine and run, unlike std::hash.
+std::uint32_t StableHash(std::string_view text) {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    return hash;
+}
+
+std::string Hex(std::uint32_t value) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex(8, '0');
+    for (int i = 7; i >= 0; --i, value >>= 4) hex[i] = kHex[value & 15];
+    return hex;
+}
+
+// One entity: its component, object id, name, and the keys of its kind.
+struct Entity {
+    std::string_view component;
+    std::string object;
+    std::string name;
+    json keys;
+};
+
+std::vector<Entity> Entities(const std::string& base) {
+    std::vector<Entity> entities;
+    for (int n = 1; n <= hall::kLampCount; ++n) {
+        const std::string lamp = base + "/lampa/" + std::to_string(n);
+        entities.push_back({"light", "lampa_" + std::to_string(n), "Lampa " + std::to_string(n),
+                            {{"state_topic", lamp}, {"command_topic", lamp + "/set"}, {"payload_on", "ON"},
+                             {"payload_off", "OFF"}}});
+    }
+    for (int k = 1; k <= hall::kSensorCount; ++k)
+        entities.push_back({"binary_sensor", "strefa_" + std::to_string(k), "Strefa C" + std::to_string(k),
+                            {{"state_topic", base + "/strefa/" + std::to_string(k)}, {"payload_on", "ON"},
+                             {"payload_off", "OFF"}, {"device_class", "occupancy"}}});
+    for (int s = 1; s <= hall::kSceneCount; ++s)
+        entities.push_back({"scene", "scena_" + std::to_string(s), "Scena " + std::to_string(s),
+                            {{"command_topic", base + "/scena/set"}, {"payload_on", std::to_string(s)}}});
+    entities.push_back({"button", "wylacz", "Wyłącz oświetlenie",
+                        {{"command_topic", base + "/wylacz/set"}, {"payload_press", "PRESS"}}});
+    return entities;
+}
+
+}  // namespace
+
+std::string NodeId(std::string_view name) {
+    std::string id = "hala_";
+    bool replaced = false;
+    for (const char c : name) {
+        if (AllowedInId(c)) {
+            id += c;
+            continue;
+        }
+        replaced = true;
+        // One "_" for each character, not for each byte of its UTF-8.
+        if ((static_cast<unsigned char>(c) & 0xc0) != 0x80) id += '_';
+    }
+    return replaced ? id + "_" + Hex(StableHash(name)) : id;
+}
+
+Discovery::Discovery(const hall::ControllerConfig& config, std::string version)
+    : base_("hala/" + config.name), prefix_(config.discoveryPrefix), node_(NodeId(config.name)),
+      hallName_(config.name), version_(std::move(version)), on_(config.discovery) {}
+
+std::vector<Message> Discovery::messages() const {
+    const json device = {{"identifiers", json::array({node_})},
+                         {"name", "Hala " + hallName_},
+                         {"sw_version", version_},
+                         {"manufacturer", "VELTRONA"},
+                         {"model", "sterownik"}};
+    std::vector<Message> messages;
+    for (Entity& entity : Entities(base_)) {
+        Message message{prefix_ + "/" + std::string(entity.component) + "/" + node_ + "/" + entity.object + "/config", ""};
+        if (on_) {
+            json& config = entity.keys;
+            config["name"] = entity.name;
+            config["unique_id"] = node_ + "_" + entity.object;
+            config["availability_topic"] = base_ + "/dostepnosc";
+            config["payload_available"] = "online";
+            config["payload_not_available"] = "offline";
+            config["device"] = device;
+            // A name that is not UTF-8 is refused at start; here it would only be replaced.
+            message.payload = config.dump(-1, ' ', false, json::error_handler_t::replace);
+        }
+        messages.push_back(std::move(message));
+    }
+    return messages;
+}
+
+}  // namespace sterownik

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "controller_config.h"
+#include "topics.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sterownik {
+
+// Home Assistant takes only [a-zA-Z0-9_-] in a node id: "hala_" and NAZWA,
+// each other character as "_" and then "_" and a hash of NAZWA, so that the
+// id stays the same across restarts and two names never share one.
+std::string NodeId(std::string_view name);
+
+// Home Assistant's MQTT discovery for one hall, as one device: 108 lights,
+// 8 occupancy sensors (the zones), 8 scenes and the all-off button, each a
+// retained configuration at <prefix>/<component>/<node id>/<object id>/config.
+class Discovery {
+public:
+    Discovery(const hall::ControllerConfig& config, std::string version);
+
+    // The configurations when discovery is on; when off, the same topics
+    // with empty payloads, which remove what an earlier run published.
+    std::vector<Message> messages() const;
+
+private:
+    std::string base_;  // P
+    std::string prefix_;
+    std::string node_;
+    std::string hallName_;
+    std::string version_;
+    bool on_;
+};
+
+}  // namespace sterownik
