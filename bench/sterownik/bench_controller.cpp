@@ -33,8 +33,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kRoundTrips = 1000;
-constexpr int kReplaces = 500;
+// Each floor paced as the one hall's events, the two taking turns: an idle
+// machine wakes up more slowly than a busy one, and so does its disk.
+constexpr int kFloorSamples = 200;
 constexpr int kOneHallEvents = 1000;
 constexpr Duration kOneHallPeriod = 50ms;  // 20 events a second
 constexpr int kHalls = 100;
@@ -46,8 +47,6 @@ constexpr Duration kReadyTime = 30s;
 // After the last event, for the late ones; what is still missing then is lost.
 constexpr Duration kGrace = 5s;
 constexpr Duration kRoundTripTime = 30s;
-// What tells that a controller is ready and that an event came back.
-const std::vector<std::string> kHallTopics = {"hala/+/lampa/+", "hala/+/dostepnosc"};
 
 class TemporaryDirectory {
 public:
@@ -95,7 +94,7 @@ public:
         samples.push_back(at - sentAt_);
         waiting_ = false;
     }
-    bool due() const { return !waiting_; }
+    bool idle() const { return !waiting_; }
     void sent(TimePoint at) {
         sentAt_ = at;
         waiting_ = true;
@@ -107,39 +106,48 @@ private:
     TimePoint sentAt_{};
 };
 
-std::optional<LatencySummary> MeasureRoundTrips(DriverClient& client, std::string& error) {
-    const std::string topic = "bench/obieg";
-    if (!client.subscribe({topic}, error)) return std::nullopt;
-    RoundTrips trips;
-    client.setSink(&trips);
-    const RunEnd end = client.run(
-        Clock::now() + kRoundTripTime, [&] { return trips.samples.size() == kRoundTrips; },
-        [&](TimePoint now) {
-            if (trips.due() && trips.samples.size() < kRoundTrips) {
-                trips.sent(Clock::now());
-                client.publish(topic, "1");
-            }
-            return now + 1s;
-        });
-    client.setSink(nullptr);
-    if (end == RunEnd::Finished) return Summarize(trips.samples);
-    error = end == RunEnd::Stopped ? client.stopReason() : "obieg przez brokera nie wrócił w ciągu 30 s";
-    return std::nullopt;
+struct Floors {
+    LatencySummary roundTrip, replace;
+};
+
+// One replace of actual.txt, timed; nothing when it fails.
+std::optional<Duration> TimedReplace(const std::filesystem::path& file, bool lit, std::string& error) {
+    hall::LampStates states = hall::AllOffStates();
+    if (lit) states.fill(hall::kStateOn);
+    const TimePoint start = Clock::now();
+    if (!hall::WriteStateFile(states, file, &error)) return std::nullopt;
+    return Clock::now() - start;
 }
 
-std::optional<LatencySummary> MeasureReplaces(const std::filesystem::path& directory, std::string& error) {
+std::optional<Floors> MeasureFloors(DriverClient& client, const std::filesystem::path& directory, std::string& error) {
+    const std::string topic = "bench/obieg";
     std::error_code ec;
     std::filesystem::create_directories(directory, ec);
     const std::filesystem::path file = directory / hall::kStateFilePath.filename();
-    hall::LampStates lit;
-    lit.fill(hall::kStateOn);
-    std::vector<Duration> samples;
-    for (int i = 0; i < kReplaces; ++i) {
-        const TimePoint start = Clock::now();
-        if (!hall::WriteStateFile(i % 2 ? lit : hall::AllOffStates(), file, &error)) return std::nullopt;
-        samples.push_back(Clock::now() - start);
-    }
-    return Summarize(samples);
+    if (!client.subscribe({topic}, error)) return std::nullopt;
+    RoundTrips trips;
+    std::vector<Duration> replaces;
+    client.setSink(&trips);
+    TimePoint nextTrip = Clock::now(), nextReplace = nextTrip + kOneHallPeriod / 2;
+    const RunEnd end = client.run(
+        Clock::now() + kFloorSamples * kOneHallPeriod + kRoundTripTime,
+        [&] { return trips.samples.size() == kFloorSamples && replaces.size() == kFloorSamples; },
+        [&](TimePoint now) {
+            if (now >= nextTrip && trips.idle() && trips.samples.size() < kFloorSamples) {
+                trips.sent(Clock::now());
+                client.publish(topic, "1");
+                nextTrip += kOneHallPeriod;
+            }
+            if (now >= nextReplace && replaces.size() < kFloorSamples && error.empty()) {
+                if (const std::optional<Duration> took = TimedReplace(file, replaces.size() % 2, error)) replaces.push_back(*took);
+                nextReplace += kOneHallPeriod;
+            }
+            return std::min(nextTrip, nextReplace);
+        });
+    client.setSink(nullptr);
+    if (end == RunEnd::Finished) return Floors{Summarize(trips.samples), Summarize(replaces)};
+    if (error.empty()) error = end == RunEnd::Stopped ? client.stopReason() : "obieg przez brokera nie wrócił na czas";
+    return std::nullopt;
 }
 
 std::string LogTail(const std::filesystem::path& file) {
@@ -257,8 +265,11 @@ bool OneHall(DriverClient& client, const std::filesystem::path& root, int port, 
 
 void TakeResources(const Halls& halls, Figures& figures) {
     std::vector<long> peaks;
-    for (const auto& controller : halls.controllers())
+    for (const auto& controller : halls.controllers()) {
         if (const std::optional<long> peak = controller->peakResidentKiB()) peaks.push_back(*peak);
+        figures.privateMaxKiB = std::max(figures.privateMaxKiB, controller->privateResidentKiB().value_or(0));
+        figures.proportionalMaxKiB = std::max(figures.proportionalMaxKiB, controller->proportionalKiB().value_or(0));
+    }
     figures.peakResidentMaxKiB = peaks.empty() ? 0 : *std::max_element(peaks.begin(), peaks.end());
     figures.peakResidentMedianKiB = Median(peaks);
 }
@@ -316,19 +327,19 @@ int Run() {
         std::cerr << what << "...\n";
         return part();
     };
-    std::optional<LatencySummary> trips, replaces;
+    std::optional<Floors> floors;
     const bool measured =
-        client.connect(broker.port(), error) && client.subscribe(kHallTopics, error) &&
-        step("obieg przez brokera", [&] { return (trips = MeasureRoundTrips(client, error)).has_value(); }) &&
-        step("zapis actual.txt", [&] { return (replaces = MeasureReplaces(root.path() / "podloga", error)).has_value(); }) &&
+        client.connect(broker.port(), error) && client.subscribe(EventTracker::Subscriptions(), error) &&
+        step("obieg przez brokera i zapis actual.txt",
+             [&] { return (floors = MeasureFloors(client, root.path() / "podloga", error)).has_value(); }) &&
         step("jedna hala, 1000 zdarzeń", [&] { return OneHall(client, root.path(), broker.port(), figures, error); }) &&
         step("100 hal przez 60 s", [&] { return ManyHalls(client, broker, root.path(), figures, error); });
     if (!measured) {
         std::cerr << "bench_controller: " << error << '\n';
         return 2;
     }
-    figures.brokerRoundTrip = *trips;
-    figures.durableReplace = *replaces;
+    figures.brokerRoundTrip = floors->roundTrip;
+    figures.durableReplace = floors->replace;
     const std::vector<Row> rows = ReportRows(figures);
     std::cout << FormatTable(rows);
     return AllMet(rows) ? 0 : 1;

@@ -97,10 +97,10 @@ bool ChildProcess::stop() {
     return clean;
 }
 
-std::optional<long> ChildProcess::peakResidentKiB() const {
-    std::istringstream status(ProcFile(pid_, "status"));
-    for (std::string line; std::getline(status, line);)
-        if (line.starts_with("VmHWM:")) return std::stol(line.substr(6));
+std::optional<long> ChildProcess::MemoryKiB(const char* file, std::string_view key) const {
+    std::istringstream lines(ProcFile(pid_, file));
+    for (std::string line; std::getline(lines, line);)
+        if (line.starts_with(key)) return std::stol(line.substr(key.size()));
     return std::nullopt;
 }
 

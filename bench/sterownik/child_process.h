@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace bench {
@@ -39,12 +40,17 @@ public:
     // SIGTERM, then SIGKILL after a few seconds; false when it needed the SIGKILL.
     bool stop();
 
-    // VmHWM: the most resident memory it has had.
-    std::optional<long> peakResidentKiB() const;
+    // VmHWM: the most resident memory it has had, shared library pages included.
+    std::optional<long> peakResidentKiB() const { return MemoryKiB("status", "VmHWM:"); }
+    // Now: its own memory (RssAnon), and its share of all it maps (Pss).
+    std::optional<long> privateResidentKiB() const { return MemoryKiB("status", "RssAnon:"); }
+    std::optional<long> proportionalKiB() const { return MemoryKiB("smaps_rollup", "Pss:"); }
     // User and system time so far.
     std::optional<Duration> cpuTime() const;
 
 private:
+    std::optional<long> MemoryKiB(const char* file, std::string_view key) const;
+
     pid_t pid_ = -1;
     int output_ = -1;
     std::string error_;

@@ -30,6 +30,8 @@ DriverClient::DriverClient(std::vector<Watch> watches)
     mosquitto_message_callback_set(client_, OnMessage);
     // Each event goes out when due, never queued behind unacknowledged ones.
     mosquitto_max_inflight_messages_set(client_, 0);
+    // The measuring client adds no wait of its own for the peer's acknowledgement.
+    mosquitto_int_option(client_, MOSQ_OPT_TCP_NODELAY, 1);
 }
 
 DriverClient::~DriverClient() {

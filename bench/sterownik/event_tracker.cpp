@@ -56,11 +56,15 @@ void EventTracker::received(std::string_view topic, std::string_view payload, Ti
     if (found == index_.end()) return;
     Hall& hall = halls_[found->second];
     if (parts.kind == "dostepnosc") hall.online = payload == "online";
-    if (parts.kind != "lampa") return;
-    if (const int lamp = LampNumber(parts.item)) {
-        hall.lampsSeen.set(lamp - 1);
-        if (payload == "ON") lampOn(hall, lamp, at);
-    }
+    if (parts.kind == "stan") hall.lampsPublished = hall.lampsPublished || hall::ParseStateLine(payload).has_value();
+    if (parts.kind != "lampa" || payload != "ON") return;
+    if (const int lamp = LampNumber(parts.item)) lampOn(hall, lamp, at);
+}
+
+std::vector<std::string> EventTracker::Subscriptions() {
+    std::vector<std::string> topics = {"hala/+/dostepnosc", "hala/+/stan"};
+    for (int k = 1; k <= hall::kSensorCount; ++k) topics.push_back("hala/+/lampa/" + std::to_string(ZoneLamps(k).last));
+    return topics;
 }
 
 void EventTracker::lampOn(Hall& hall, int lamp, TimePoint at) {
@@ -74,7 +78,7 @@ void EventTracker::lampOn(Hall& hall, int lamp, TimePoint at) {
 
 int EventTracker::readyHalls() const {
     int ready = 0;
-    for (const Hall& hall : halls_) ready += hall.online && hall.lampsSeen.all();
+    for (const Hall& hall : halls_) ready += hall.online && hall.lampsPublished;
     return ready;
 }
 

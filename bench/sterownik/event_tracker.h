@@ -5,7 +5,6 @@
 #include "scene_files.h"
 
 #include <array>
-#include <bitset>
 #include <cstddef>
 #include <deque>
 #include <map>
@@ -47,10 +46,14 @@ private:
 
 // The controllers' messages matched to the events sent: an event has come
 // back when its zone's last lamp is published ON by its hall. Also whether
-// each hall's controller is ready: online, and all its lamps published.
+// each hall's controller is ready: online, and its lamps published, which
+// the state line, sent after them, tells.
 class EventTracker : public MessageSink {
 public:
     explicit EventTracker(const std::vector<std::string>& halls);
+
+    // What it takes to see both: each zone's last lamp, not every lamp.
+    static std::vector<std::string> Subscriptions();
 
     void sent(int hall, int input, TimePoint at);
     void received(std::string_view topic, std::string_view payload, TimePoint at) override;
@@ -63,7 +66,7 @@ public:
 private:
     struct Hall {
         bool online = false;
-        std::bitset<hall::kLampCount> lampsSeen;
+        bool lampsPublished = false;
         std::array<std::deque<TimePoint>, hall::kSensorCount> waiting;  // per input, oldest first
     };
     void lampOn(Hall& hall, int lamp, TimePoint at);

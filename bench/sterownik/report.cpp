@@ -35,9 +35,9 @@ std::vector<Row> ReportRows(const Figures& f) {
     const std::string halls = std::to_string(f.halls) + " halls: ";
     const double peakMiB = static_cast<double>(f.peakResidentMaxKiB) / 1024.0;
     return {
-        {"floor: broker round trip, median of " + std::to_string(f.brokerRoundTrip.count),
+        {"floor: broker round trip, every 50 ms, median of " + std::to_string(f.brokerRoundTrip.count),
          Ms(f.brokerRoundTrip.median) + " (p99 " + Ms(f.brokerRoundTrip.p99) + ")", "", ""},
-        {"floor: durable replace of actual.txt, median of " + std::to_string(f.durableReplace.count),
+        {"floor: durable replace of actual.txt, every 50 ms, median of " + std::to_string(f.durableReplace.count),
          Ms(f.durableReplace.median) + " (p99 " + Ms(f.durableReplace.p99) + ")", "", ""},
         {"1 hall: events back / sent", std::to_string(f.oneHall.count) + " / " + std::to_string(f.oneHallSent), "", ""},
         {"1 hall: motion to last lamp, median", Ms(f.oneHall.median), "", ""},
@@ -51,6 +51,8 @@ std::vector<Row> ReportRows(const Figures& f) {
         {halls + "peak RSS per controller, max (median)",
          MiB(f.peakResidentMaxKiB) + " (" + MiB(f.peakResidentMedianKiB) + ")", "at most 4 MiB",
          AtMost(peakMiB, kPeakGoalMiB, " MiB", 2)},
+        {halls + "per controller at the end: own memory (RssAnon) / PSS, max",
+         MiB(f.privateMaxKiB) + " / " + MiB(f.proportionalMaxKiB), "", ""},
         {halls + "broker CPU, of one core", Fixed(f.brokerCpuPercent, 1) + " %", "", ""},
         {halls + "all controllers' CPU, of one core", Fixed(f.controllersCpuPercent, 1) + " %", "", ""},
         {halls + "benchmark client's CPU, of one core", Fixed(f.driverCpuPercent, 1) + " %", "", ""},
