@@ -45,7 +45,8 @@ private slots:
 };
 
 // Steps "at:what", at in milliseconds: M<k> motion on input k, N<k> no
-// motion, K<key> a press, R the release check, S a start. Lamps carry over
+// motion, K<key> a press, R the release check, S a start; commands: L<n>+
+// and L<n>- lamp n on and off, C<s> scene s, W all off. Lamps carry over
 // from step to step; the columns describe the last step.
 void TestHallRules::rules_data() {
     QTest::addColumn<QString>("before");
@@ -80,6 +81,15 @@ void TestHallRules::rules_data() {
     QTest::newRow("restart holds every zone with a file")
         << "1-8 30" << "0:S 2999:R" << "1-8 30" << false << "1 2" << "";
     QTest::newRow("restart releases them after the delay") << "1-8 30" << "0:S 3000:R" << "30" << true << "" << "";
+    QTest::newRow("command: one lamp on") << "30" << "0:L108+" << "30 108" << true << "" << "";
+    QTest::newRow("command: one lamp off, zone stays held") << "" << "0:M1 10:L3-" << "1-2 4-5" << true << "1" << "";
+    QTest::newRow("command: lamp already off writes nothing") << "30" << "0:L1-" << "30" << false << "" << "";
+    QTest::newRow("command: scene as a key, zones stay held")
+        << "1-5 50" << "0:M1 10:C2" << "20 21" << true << "1" << "";
+    QTest::newRow("command: unreadable scene switches nothing")
+        << "50" << "0:C5" << "50" << false << "" << "polecenie: scena 5: nie można odczytać pliku vuzo5.txt";
+    QTest::newRow("command: all off, zones stay held") << "" << "0:M2 10:W" << "" << true << "2" << "";
+    QTest::newRow("command: all off when off writes nothing") << "" << "0:W" << "" << false << "" << "";
 }
 
 void TestHallRules::rules() {
@@ -102,6 +112,12 @@ void TestHallRules::rules() {
             last = rules.release(files, now);
         } else if (what[0] == 'K') {
             last = rules.handle(KeyPress{hall::KeyIndex(what.mid(1).toStdString())}, files, now);
+        } else if (what[0] == 'L') {
+            last = rules.handle(SetLamp{what.mid(1).chopped(1).toInt(), what.endsWith('+')}, files, now);
+        } else if (what[0] == 'C') {
+            last = rules.handle(SetScene{number}, files, now);
+        } else if (what == "W") {
+            last = rules.handle(AllOff{}, files, now);
         } else {
             last = rules.handle(Motion{number, what[0] == 'M'}, files, now);
         }

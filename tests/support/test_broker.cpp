@@ -69,3 +69,14 @@ QByteArray TestBroker::retained(const QString& topic) const {
     if (!process.waitForFinished(kWaitMs) || process.exitCode() != 0) return {};
     return process.readAllStandardOutput();
 }
+
+QList<QByteArray> TestBroker::retainedUnder(const QString& filter) const {
+    QProcess process;
+    // Retained messages come at once; -W ends the wait for more, with its own exit status.
+    process.start(QStringLiteral("mosquitto_sub"),
+                  {"-p", QString::number(port_), "-t", filter, "-v", "-W", "1", "--retained-only"});
+    if (!process.waitForFinished(kWaitMs)) return {};
+    QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
+    lines.removeIf([](const QByteArray& line) { return line.isEmpty(); });
+    return lines;
+}

@@ -25,6 +25,8 @@ public:
     bool publish(const QString& topic, const QByteArray& payload, bool retain = false) const;
     // The retained payload of `topic`; nothing (a null array) when there is none.
     QByteArray retained(const QString& topic) const;
+    // Every retained message under `filter`, "topic payload" each.
+    QList<QByteArray> retainedUnder(const QString& filter) const;
 
 private:
     QTemporaryDir directory_;
