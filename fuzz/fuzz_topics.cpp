@@ -1,10 +1,13 @@
+#include "discovery.h"
 #include "topics.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
-// The input is a topic, a NUL and a payload, as a broker could hand them over.
+// The input is a topic, a NUL and a payload, as a broker could hand them over;
+// a payload on a sensor's topic may be zigbee2mqtt's JSON. The topic also
+// serves as a hall name for the discovery's node id.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const sterownik::TopicTable table = [] {
         hall::ControllerConfig config;
@@ -25,9 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (motion->input < 1 || motion->input > hall::kSensorCount) std::abort();
         if (const auto* key = incoming.event ? std::get_if<sterownik::KeyPress>(&*incoming.event) : nullptr)
             if (key->key < 0 || key->key >= hall::kKeyCount) std::abort();
+        if (const auto* lamp = incoming.event ? std::get_if<sterownik::SetLamp>(&*incoming.event) : nullptr)
+            if (lamp->lamp < 1 || lamp->lamp > hall::kLampCount) std::abort();
+        if (const auto* scene = incoming.event ? std::get_if<sterownik::SetScene>(&*incoming.event) : nullptr)
+            if (scene->scene < 1 || scene->scene > hall::kSceneCount) std::abort();
         // A quoted topic or payload never brings a control byte into the log.
         for (const char c : incoming.note)
             if (static_cast<unsigned char>(c) < 0x20) std::abort();
     }
+    // Home Assistant takes nothing else in an id.
+    for (const char c : sterownik::NodeId(topic))
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-'))
+            std::abort();
     return 0;
 }
