@@ -43,6 +43,12 @@ std::optional<hall::LampsLit> Changed(const hall::LampsLit& before, const hall::
     return after;
 }
 
+// Every command leaves a line, even one that finds the lamps as it would set them.
+Outcome Commanded(Outcome outcome) {
+    if (!outcome.lamps && outcome.notes.empty()) outcome.notes.push_back(outcome.cause + ": bez zmian");
+    return outcome;
+}
+
 }  // namespace
 
 std::optional<Duration> DelayOf(std::string_view text) {
@@ -62,10 +68,10 @@ void HallRules::start(const HallFiles& files, TimePoint now) {
 Outcome HallRules::handle(const Event& event, const HallFiles& files, TimePoint now) {
     if (const auto* m = std::get_if<Motion>(&event)) return motion(*m, files, now);
     if (const auto* k = std::get_if<KeyPress>(&event)) return key(*k, files);
-    if (const auto* l = std::get_if<SetLamp>(&event)) return setLamp(*l, files);
+    if (const auto* l = std::get_if<SetLamp>(&event)) return Commanded(setLamp(*l, files));
     if (const auto* s = std::get_if<SetScene>(&event))
-        return scene("polecenie: scena " + std::to_string(s->scene), s->scene, files);
-    return allOff(files);
+        return Commanded(scene("polecenie: scena " + std::to_string(s->scene), s->scene, files));
+    return Commanded(allOff(files));
 }
 
 Outcome HallRules::motion(const Motion& event, const HallFiles& files, TimePoint now) {
