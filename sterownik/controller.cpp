@@ -64,7 +64,8 @@ void Controller::received(std::string_view topic, std::string_view payload, bool
     const Incoming incoming = topics_.read(topic, payload, retained);
     if (!incoming.note.empty()) log_ << incoming.note << std::endl;
     if (!incoming.event) return;
-    const bool scene = std::holds_alternative<KeyPress>(*incoming.event) || std::holds_alternative<SetScene>(*incoming.event);
+    const Event& event = *incoming.event;
+    const bool scene = std::holds_alternative<KeyPress>(event) || std::holds_alternative<SetScene>(event);
     const HallFiles files = ReadHallFiles(scene);
     carryOut(rules_.handle(*incoming.event, files, Clock::now()), files);
 }

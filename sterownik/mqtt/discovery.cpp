@@ -84,7 +84,8 @@ std::vector<Message> Discovery::messages() const {
                          {"model", "sterownik"}};
     std::vector<Message> messages;
     for (Entity& entity : Entities(base_)) {
-        Message message{prefix_ + "/" + std::string(entity.component) + "/" + node_ + "/" + entity.object + "/config", ""};
+        const std::string component(entity.component);
+        Message message{prefix_ + "/" + component + "/" + node_ + "/" + entity.object + "/config", ""};
         if (on_) {
             json& config = entity.keys;
             config["name"] = entity.name;

@@ -80,7 +80,8 @@ TopicTable::TopicTable(const hall::ControllerConfig& config)
         if (!own.empty()) deviceTopics_.push_back(own);
     }
     // A device's own topic keeps its meaning should it coincide with a command's.
-    for (int n = 1; n <= hall::kLampCount; ++n) inputs_.emplace(prefix_ + "/lampa/" + std::to_string(n) + "/set", SetLamp{n});
+    for (int n = 1; n <= hall::kLampCount; ++n)
+        inputs_.emplace(prefix_ + "/lampa/" + std::to_string(n) + "/set", SetLamp{n});
     inputs_.emplace(prefix_ + "/scena/set", SetScene{});
     inputs_.emplace(prefix_ + "/wylacz/set", AllOff{});
 }

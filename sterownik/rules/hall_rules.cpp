@@ -150,7 +150,8 @@ Outcome HallRules::setLamp(const SetLamp& event, const HallFiles& files) const {
     hall::LampsLit lamps = *files.lamps;
     lamps[event.lamp - 1] = event.lit;
     outcome.lamps = Changed(*files.lamps, lamps);
-    outcome.cause = std::string("polecenie: ") + (event.lit ? "włącz" : "wyłącz") + " lampę " + std::to_string(event.lamp);
+    outcome.cause = std::string("polecenie: ") + (event.lit ? "włącz" : "wyłącz") + " lampę " +
+                    std::to_string(event.lamp);
     return outcome;
 }
 
