@@ -98,6 +98,15 @@ std::optional<LampsLit> ParseStateLine(std::string_view line) {
     return lit;
 }
 
+std::string LitLampsPhrase(int lit) {
+    const std::string n = std::to_string(lit);
+    if (lit == 0) return "nie świeci żadna lampa";
+    if (lit == 1) return "świeci 1 lampa";
+    const int units = lit % 10, tens = lit % 100;
+    if (units >= 2 && units <= 4 && (tens < 12 || tens > 14)) return "świecą " + n + " lampy";
+    return "świeci " + n + " lamp";
+}
+
 std::optional<LampsLit> ReadStateFile(const std::filesystem::path& file) {
     // One byte past the limit tells a line that ends there from one cut there.
     const std::optional<std::string> line = ReadFirstLine(file, kReadLimit + 1);

@@ -37,6 +37,10 @@ bool WriteStateFile(const LampStates& states, const std::filesystem::path& file 
 // lamps (fewer pieces, a piece without "=", a value that is not a number).
 std::optional<LampsLit> ParseStateLine(std::string_view line);
 
+// How many lamps are lit, as the tools' logs say it in Polish: "nie świeci
+// żadna lampa", "świeci 1 lampa", "świecą 42 lampy", "świeci 9 lamp".
+std::string LitLampsPhrase(int lit);
+
 // Reads the first line of `file`; nothing when it is missing or unreadable.
 std::optional<LampsLit> ReadStateFile(const std::filesystem::path& file = kStateFilePath);
 

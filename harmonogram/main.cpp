@@ -121,20 +121,11 @@ std::string ScenesPhrase(const hall::SceneTicks& scenes) {
     return (count == 1 ? "scena" : "sceny") + list;
 }
 
-std::string LampsPhrase(int lit) {
-    const std::string n = std::to_string(lit);
-    if (lit == 0) return "nie świeci żadna lampa";
-    if (lit == 1) return "świeci 1 lampa";
-    const int units = lit % 10, tens = lit % 100;
-    if (units >= 2 && units <= 4 && (tens < 12 || tens > 14)) return "świecą " + n + " lampy";
-    return "świeci " + n + " lamp";
-}
-
 // "2026-12-07 06:30: sceny 1, 3; świecą 42 lampy"
 std::string SwitchLine(const Minute& minute, const hall::SceneTicks& scenes, const hall::LampStates& states) {
     int lit = 0;
     for (const int state : states) lit += state == hall::kStateOn;
-    return MinuteText(minute) + ": " + ScenesPhrase(scenes) + "; " + LampsPhrase(lit);
+    return MinuteText(minute) + ": " + ScenesPhrase(scenes) + "; " + hall::LitLampsPhrase(lit);
 }
 
 int Fail(const std::string& failure) {

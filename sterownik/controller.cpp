@@ -11,15 +11,6 @@ int LitCount(const hall::LampsLit& lamps) {
     return lit;
 }
 
-std::string LampsPhrase(int lit) {
-    const std::string n = std::to_string(lit);
-    if (lit == 0) return "nie świeci żadna lampa";
-    if (lit == 1) return "świeci 1 lampa";
-    const int units = lit % 10, tens = lit % 100;
-    if (units >= 2 && units <= 4 && (tens < 12 || tens > 14)) return "świecą " + n + " lampy";
-    return "świeci " + n + " lamp";
-}
-
 hall::LampStates StatesOf(const hall::LampsLit& lamps) {
     hall::LampStates states{};
     for (int i = 0; i < hall::kLampCount; ++i) states[i] = lamps[i] ? hall::kStateOn : hall::kStateOff;
@@ -77,7 +68,7 @@ void Controller::carryOut(const Outcome& outcome, const HallFiles& files) {
         std::string error;
         if (hall::WriteStateFile(StatesOf(*outcome.lamps), hall::kStateFilePath, &error)) {
             known_ = outcome.lamps;
-            log_ << outcome.cause << ": " << LampsPhrase(LitCount(*outcome.lamps)) << std::endl;
+            log_ << outcome.cause << ": " << hall::LitLampsPhrase(LitCount(*outcome.lamps)) << std::endl;
         } else {
             log_ << outcome.cause << ": nie można zapisać pliku " << hall::kStateFilePath.generic_string() << ": "
                  << error << std::endl;
@@ -91,7 +82,7 @@ void Controller::noticed(const hall::LampsLit& lamps) {
     if (known_ == lamps) return;
     known_ = lamps;
     log_ << "plik " << hall::kStateFilePath.generic_string() << " zmieniony przez inny program: "
-         << LampsPhrase(LitCount(lamps)) << std::endl;
+         << hall::LitLampsPhrase(LitCount(lamps)) << std::endl;
     publishLamps();
 }
 
