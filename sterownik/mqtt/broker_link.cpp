@@ -32,6 +32,9 @@ BrokerLink::BrokerLink(LinkSettings settings, LinkListener& listener, std::ostre
     // Every lamp's message goes out at once, so that a clean stop's last
     // message is never queued behind them.
     mosquitto_max_inflight_messages_set(client_, 0);
+    // A lamp's message must not wait for the broker's delayed acknowledgement
+    // of the event that caused it (Nagle's algorithm: some 40 ms an event).
+    mosquitto_int_option(client_, MOSQ_OPT_TCP_NODELAY, 1);
 }
 
 BrokerLink::~BrokerLink() {
