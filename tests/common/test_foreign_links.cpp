@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr uid_t kWriter = 4242;   // the program's user, where it is not root
+constexpr uid_t kWriter = 4242;    // the program's user, where it is not root
 constexpr uid_t kStranger = 4343;  // another operator, who planted a link
 
 enum class Action { Zero, Harmonogram, SceneRead };
@@ -25,10 +25,6 @@ struct Chain {
     bool dangling = false;
 };
 
-const QByteArray kTargetBytes = "SECRET\r\n";
-
-QByteArray sceneLine() { return "a1" + QByteArray(107, '0') + "\r\n"; }
-
 // Lays the chain out at `name`; the links and hops live in the hall's root.
 bool layChain(const TestHall& hall, const QString& name, const Chain& chain) {
     QString next = chain.dangling ? hall.rootFile("outside/missing") : hall.rootFile("outside/target");
@@ -39,30 +35,6 @@ bool layChain(const TestHall& hall, const QString& name, const Chain& chain) {
         next = link;
     }
     return true;
-}
-
-// Runs a tool in the hall as `writer`, dropping root through setpriv.
-int runAs(uid_t writer, const TestHall& hall, const QStringList& command, QByteArray& err) {
-    QProcess process;
-    process.setWorkingDirectory(hall.workPath());
-    QStringList arguments = command;
-    QString program = arguments.takeFirst();
-    if (writer != 0) {
-        const QString id = QString::number(writer);
-        arguments = QStringList{"--reuid=" + id, "--regid=" + id, "--clear-groups", program} + arguments;
-        program = QStringLiteral("setpriv");
-    }
-    process.start(program, arguments);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit) return -1;
-    err = process.readAllStandardError();
-    return process.exitCode();
-}
-
-// The scene file's start-up read, made with the writer's effective user.
-bool readSceneAs(uid_t writer, hall::SceneRead& read) {
-    if (::seteuid(writer) != 0) return false;
-    read = hall::ReadSceneFile(hall::SceneFilePath(1));
-    return ::seteuid(0) == 0;
 }
 
 }  // namespace
@@ -122,35 +94,39 @@ void TestForeignLinks::linkRule() {
     for (const QString& path : {hall.rootPath(), hall.workPath(), hall.rootFile("outside")})
         QVERIFY(::chmod(path.toLocal8Bit().constData(), 0777) == 0);
     const QString target = hall.rootFile("outside/target");
-    const QByteArray before = action == Action::SceneRead ? sceneLine() : kTargetBytes;
+    const QByteArray before = action == Action::SceneRead ? "a1" + QByteArray(107, '0') + "\r\n" : "SECRET\r\n";
     QVERIFY(TestHall::write(target, before));
-    QVERIFY(::chown(target.toLocal8Bit().constData(), writer, writer) == 0);
-    QVERIFY(::chmod(target.toLocal8Bit().constData(), 0600) == 0);
+    QVERIFY(::chown(qPrintable(target), writer, writer) == 0 && ::chmod(qPrintable(target), 0600) == 0);
     const QString name = action == Action::SceneRead ? hall.workFile("vuzo1.txt") : hall.rootFile("actual.txt");
     QVERIFY(QFile::remove(name));
     QVERIFY(layChain(hall, name, chain));
 
     if (action == Action::SceneRead) {
-        hall::SceneRead read;
-        QVERIFY(readSceneAs(writer, read));
+        QVERIFY(::seteuid(writer) == 0);
+        const hall::SceneRead read = hall::ReadSceneFile(hall::SceneFilePath(1));
+        QVERIFY(::seteuid(0) == 0);
         QCOMPARE(read.complete, followed);
         QCOMPARE(read.boxes[0], followed ? 1 : 0);
         return;
     }
-    QByteArray err;
-    const QStringList command = action == Action::Zero
-                                    ? QStringList{QStringLiteral(ZERO_PATH)}
-                                    : QStringList{QStringLiteral(HARMONOGRAM_PATH), "--at", "2026-12-07 06:30"};
+    // As the writer, dropping root through setpriv.
+    const QString id = QString::number(writer);
+    const QStringList tool = action == Action::Zero ? QStringList{QStringLiteral(ZERO_PATH)}
+                                                    : QStringList{HARMONOGRAM_PATH, "--at", "2026-12-07 06:30"};
     const QStringList listing = hall.listing();
-    const int status = runAs(writer, hall, command, err);
+    QProcess process;
+    process.setWorkingDirectory(hall.workPath());
+    process.start(QStringLiteral("setpriv"), QStringList{"--reuid=" + id, "--regid=" + id, "--clear-groups"} + tool);
+    QVERIFY(process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit);
     QVERIFY(QFileInfo(name).isSymLink());
     if (followed) {
-        QCOMPARE(status, 0);
-        QCOMPARE(TestHall::read(target), QByteArray::fromStdString(hall::ComposeStateLine(hall::AllOffStates())) + "\r\n");
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(TestHall::read(target),
+                 QByteArray::fromStdString(hall::ComposeStateLine(hall::AllOffStates())) + "\r\n");
         return;
     }
-    QCOMPARE(status, 1);
-    QCOMPARE(err.count('\n'), 1);
+    QCOMPARE(process.exitCode(), 1);
+    QCOMPARE(process.readAllStandardError().count('\n'), 1);
     QCOMPARE(TestHall::read(target), before);
     QCOMPARE(hall.listing(), listing);  // nothing written, nothing left behind
 }

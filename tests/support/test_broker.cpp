@@ -6,38 +6,48 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <optional>
+
 namespace {
 
 constexpr int kWaitMs = 5000;
 
-quint16 FreePort() {
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0)) return 0;
-    return server.serverPort();
-}
-
-bool TakesConnections(quint16 port) {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    return socket.waitForConnected(200);
+// A mosquitto client, bounded in time; nothing when it fails, or ends with
+// an error unless `anyExit` (-W ends mosquitto_sub's wait with a status of its own).
+std::optional<QByteArray> Client(const QString& program, const QStringList& arguments, const QByteArray& input = {},
+                                 bool anyExit = false) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted(kWaitMs)) return {};
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(kWaitMs) || (process.exitCode() != 0 && !anyExit)) return {};
+    return process.readAllStandardOutput();
 }
 
 }  // namespace
 
 bool TestBroker::start() {
-    if (port_ == 0) port_ = FreePort();
-    const QString config = directory_.filePath(QStringLiteral("mosquitto.conf"));
-    QFile file(config);
-    if (port_ == 0 || !file.open(QIODevice::WriteOnly)) return false;
-    file.write("listener " + QByteArray::number(port_) + " 127.0.0.1\nallow_anonymous true\npersistence false\nlog_dest none\n");
+    if (port_ == 0) {
+        QTcpServer server;
+        if (!server.listen(QHostAddress::LocalHost, 0)) return false;
+        port_ = server.serverPort();
+    }
+    QFile file(directory_.filePath(QStringLiteral("mosquitto.conf")));
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    file.write("listener " + QByteArray::number(port_) +
+               " 127.0.0.1\nallow_anonymous true\npersistence false\n"
+               "log_dest none\n");
     file.close();
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), config});
+    process_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), file.fileName()});
     if (!process_.waitForStarted(kWaitMs)) return false;
     // A port freed a moment ago may take a little while to bind again.
     for (QDeadlineTimer deadline(kWaitMs); !deadline.hasExpired(); QThread::msleep(20)) {
         if (process_.state() != QProcess::Running) return false;
-        if (TakesConnections(port_)) return true;
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port_);
+        if (socket.waitForConnected(200)) return true;
     }
     return false;
 }
@@ -53,30 +63,19 @@ bool TestBroker::publish(const QString& topic, const QByteArray& payload, bool r
     // An empty standard input is no message to mosquitto_pub: -n sends one.
     QStringList arguments = {"-p", QString::number(port_), "-q", "1", "-t", topic, payload.isEmpty() ? "-n" : "-s"};
     if (retain) arguments << "-r";
-    QProcess process;
-    process.start(QStringLiteral("mosquitto_pub"), arguments);
-    if (!process.waitForStarted(kWaitMs)) return false;
-    process.write(payload);
-    process.closeWriteChannel();
-    return process.waitForFinished(kWaitMs) && process.exitCode() == 0;
+    return Client(QStringLiteral("mosquitto_pub"), arguments, payload).has_value();
 }
 
 QByteArray TestBroker::retained(const QString& topic) const {
-    QProcess process;
-    // A retained message comes at once; -W bounds the wait for none.
-    process.start(QStringLiteral("mosquitto_sub"),
-                  {"-p", QString::number(port_), "-t", topic, "-C", "1", "-W", "1", "--retained-only", "-N"});
-    if (!process.waitForFinished(kWaitMs) || process.exitCode() != 0) return {};
-    return process.readAllStandardOutput();
+    const QStringList arguments = {"-p", QString::number(port_), "-t", topic, "-C", "1", "-W",
+                                   "1",  "--retained-only",      "-N"};
+    return Client(QStringLiteral("mosquitto_sub"), arguments).value_or(QByteArray());
 }
 
 QList<QByteArray> TestBroker::retainedUnder(const QString& filter) const {
-    QProcess process;
-    // Retained messages come at once; -W ends the wait for more, with its own exit status.
-    process.start(QStringLiteral("mosquitto_sub"),
-                  {"-p", QString::number(port_), "-t", filter, "-v", "-W", "1", "--retained-only"});
-    if (!process.waitForFinished(kWaitMs)) return {};
-    QList<QByteArray> lines = process.readAllStandardOutput().split('\n');
+    const QStringList arguments = {"-p", QString::number(port_), "-t", filter, "-v", "-W", "1", "--retained-only"};
+    QList<QByteArray> lines =
+        Client(QStringLiteral("mosquitto_sub"), arguments, {}, true).value_or(QByteArray()).split('\n');
     lines.removeIf([](const QByteArray& line) { return line.isEmpty(); });
     return lines;
 }
