@@ -98,24 +98,16 @@ void TestHallRules::rules() {
     for (const QString& step : steps.split(' ')) {
         const QStringList parts = step.split(':');
         const TimePoint now = origin + std::chrono::milliseconds(parts[0].toInt());
-        const QString what = parts[1];
+        const QString what = parts[1], arg = what.mid(1);
         const HallFiles files = Hall(lamps);
-        const int number = what.mid(1).toInt();
-        if (what == "S") {
-            rules.start(files, now);
-            last = {};
-        } else if (what == "R") {
-            last = rules.release(files, now);
-        } else if (what[0] == 'K') {
-            last = rules.handle(KeyPress{hall::KeyIndex(what.mid(1).toStdString())}, files, now);
-        } else if (what[0] == 'L') {
-            last = rules.handle(SetLamp{what.mid(1).chopped(1).toInt(), what.endsWith('+')}, files, now);
-        } else if (what[0] == 'C') {
-            last = rules.handle(SetScene{number}, files, now);
-        } else if (what == "W") {
-            last = rules.handle(AllOff{}, files, now);
-        } else {
-            last = rules.handle(Motion{number, what[0] == 'M'}, files, now);
+        switch (what[0].toLatin1()) {
+            case 'S': rules.start(files, now), last = {}; break;
+            case 'R': last = rules.release(files, now); break;
+            case 'K': last = rules.handle(KeyPress{hall::KeyIndex(arg.toStdString())}, files, now); break;
+            case 'L': last = rules.handle(SetLamp{arg.chopped(1).toInt(), what.endsWith('+')}, files, now); break;
+            case 'C': last = rules.handle(SetScene{arg.toInt()}, files, now); break;
+            case 'W': last = rules.handle(AllOff{}, files, now); break;
+            default: last = rules.handle(Motion{arg.toInt(), what[0] == 'M'}, files, now);
         }
         if (last.lamps) lamps = *last.lamps;
     }
