@@ -59,6 +59,12 @@ LampStates AllOffStates() {
     return states;
 }
 
+LampStates StatesOf(const LampsLit& lit) {
+    LampStates states;
+    for (int i = 0; i < kLampCount; ++i) states[i] = lit[i] ? kStateOn : kStateOff;
+    return states;
+}
+
 std::string ComposeStateLine(const LampStates& states) {
     std::string line;
     line.reserve(kLampCount * 9);

@@ -23,6 +23,8 @@ using LampsLit = std::array<bool, kLampCount>;
 inline const std::filesystem::path kStateFilePath = std::filesystem::path("..") / "actual.txt";
 
 LampStates AllOffStates();
+// State 3 for each lit lamp, 1 for the others.
+LampStates StatesOf(const LampsLit& lit);
 
 // "la1=…&la2=…&…la108=…&", without the line end.
 std::string ComposeStateLine(const LampStates& states);

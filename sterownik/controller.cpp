@@ -11,12 +11,6 @@ int LitCount(const hall::LampsLit& lamps) {
     return lit;
 }
 
-hall::LampStates StatesOf(const hall::LampsLit& lamps) {
-    hall::LampStates states{};
-    for (int i = 0; i < hall::kLampCount; ++i) states[i] = lamps[i] ? hall::kStateOn : hall::kStateOff;
-    return states;
-}
-
 }  // namespace
 
 void Controller::start(TimePoint now) {
@@ -66,7 +60,7 @@ void Controller::carryOut(const Outcome& outcome, const HallFiles& files) {
     for (const std::string& note : outcome.notes) log_ << note << std::endl;
     if (outcome.lamps) {
         std::string error;
-        if (hall::WriteStateFile(StatesOf(*outcome.lamps), hall::kStateFilePath, &error)) {
+        if (hall::WriteStateFile(hall::StatesOf(*outcome.lamps), hall::kStateFilePath, &error)) {
             known_ = outcome.lamps;
             log_ << outcome.cause << ": " << hall::LitLampsPhrase(LitCount(*outcome.lamps)) << std::endl;
         } else {

@@ -108,9 +108,7 @@ std::vector<Message> TopicTable::lamp(int n, bool lit) const {
 }
 
 Message TopicTable::state(const hall::LampsLit& lamps) const {
-    hall::LampStates states{};
-    for (int i = 0; i < hall::kLampCount; ++i) states[i] = lamps[i] ? hall::kStateOn : hall::kStateOff;
-    return {prefix_ + "/stan", hall::ComposeStateLine(states)};
+    return {prefix_ + "/stan", hall::ComposeStateLine(hall::StatesOf(lamps))};
 }
 
 Message TopicTable::zone(int input, bool held) const {
