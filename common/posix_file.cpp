@@ -17,28 +17,6 @@ constexpr int kMaxLinkHops = 40;
 
 std::error_code LastError() { return {errno, std::generic_category()}; }
 
-// Owns one descriptor; closing is checked where it matters.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    std::error_code close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 ? std::error_code() : LastError();
-    }
-
-private:
-    int fd_;
-};
-
 std::error_code WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -81,6 +59,16 @@ std::string RandomTag() {
 }
 
 }  // namespace
+
+Descriptor::~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+std::error_code Descriptor::close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0 ? std::error_code() : LastError();
+}
 
 std::error_code FollowTrustedLinks(const fs::path& file, fs::path& target) {
     target = file;

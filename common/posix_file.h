@@ -11,6 +11,23 @@
 
 namespace hall::os {
 
+// Owns one open file descriptor (-1: none) and closes it; closing is
+// checked where it matters.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor();
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    std::error_code close();
+
+private:
+    int fd_;
+};
+
 // What a replaced file must keep: its permission bits, owner and group
 // (-1: the writer's own).
 struct FileIdentity {

@@ -1,5 +1,7 @@
 #include "event_loop.h"
 
+#include "posix_file.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
@@ -17,19 +19,7 @@ namespace {
 // Without a watch, the file is looked at this often.
 constexpr Duration kStatePolling = std::chrono::seconds(1);
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+using hall::os::Descriptor;
 
 int SignalDescriptor() {
     sigset_t signals;
