@@ -18,9 +18,8 @@ constexpr auto kAccountPermissions =
     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read;
 
 constexpr std::array<std::string_view, 15> kConfiguratorFiles = {
-    "vuzo1.txt", "vuzo2.txt",  "vuzo3.txt", "vuzo4.txt", "vuzo5.txt",      "vuzo6.txt",   "vuzo7.txt",
-    "vuzo8.txt", "pakiet.txt", "czuj.txt",  "help.htm",  "opoznienie.txt", "tydzien.txt", "daty.txt",
-    "sterownik.conf"};
+    "vuzo1.txt",  "vuzo2.txt", "vuzo3.txt", "vuzo4.txt",      "vuzo5.txt",   "vuzo6.txt", "vuzo7.txt",     "vuzo8.txt",
+    "pakiet.txt", "czuj.txt",  "help.htm",  "opoznienie.txt", "tydzien.txt", "daty.txt",  "sterownik.conf"};
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
@@ -59,10 +58,10 @@ bool AccountFileExists(const std::filesystem::path& userName) {
     return os::ReadRegularFile(userName, 0).has_value();
 }
 
-bool WriteAccountFile(const std::filesystem::path& userName, std::string_view scrambled, std::string* error) {
+Status WriteAccountFile(const std::filesystem::path& userName, std::string_view scrambled) {
     std::string content(scrambled);
     content += "\r\n";
-    return CreateFileExclusively(userName, content, kAccountPermissions, error);
+    return CreateFileExclusively(userName, content, kAccountPermissions);
 }
 
 std::optional<std::string> ReadAccountFile(const std::filesystem::path& userName) {

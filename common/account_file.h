@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -26,7 +28,7 @@ bool AccountFileExists(const std::filesystem::path& userName);
 // Creates the account file holding the scrambled bytes and CR LF. Never
 // replaces a file: a name that exists, even one that appeared since
 // AccountFileExists, makes it fail.
-bool WriteAccountFile(const std::filesystem::path& userName, std::string_view scrambled, std::string* error = nullptr);
+Status WriteAccountFile(const std::filesystem::path& userName, std::string_view scrambled);
 
 // The stored value: the file's first line without its line end. Nothing when
 // the file cannot be opened or holds no byte at all.

@@ -47,8 +47,8 @@ std::optional<int> Number(std::string_view text, int low, int high) {
 
 // A topic to subscribe or publish to exactly: no wildcards, no NUL.
 bool IsExactTopic(std::string_view topic) {
-    return !topic.empty() && topic.size() <= kTopicLimit && topic.find_first_of(std::string_view("+#\0", 3)) ==
-                                                                 std::string_view::npos;
+    return !topic.empty() && topic.size() <= kTopicLimit &&
+           topic.find_first_of(std::string_view("+#\0", 3)) == std::string_view::npos;
 }
 
 bool ParseBroker(std::string_view text, ControllerConfig& config) {
@@ -76,12 +76,15 @@ bool ParseBroker(std::string_view text, ControllerConfig& config) {
 }
 
 // One key's reader: its values (the words after the key) into the
-// configuration; an error text when it cannot take them.
-using KeyReader = std::function<std::string(const Words& values, ControllerConfig& config)>;
+// configuration, or why it cannot take them.
+using KeyReader = std::function<Status(const Words& values, ControllerConfig& config)>;
 
-std::string OneValue(const Words& values, const std::function<bool(std::string_view)>& take) {
-    if (values.size() != 1) return "oczekiwano jednej wartości";
-    return take(values[0]) ? "" : "zła wartość";
+Unexpected<std::string> Bad(std::string reason) { return Unexpected(std::move(reason)); }
+
+Status OneValue(const Words& values, const std::function<bool(std::string_view)>& take) {
+    if (values.size() != 1) return Bad("oczekiwano jednej wartości");
+    if (!take(values[0])) return Bad("zła wartość");
+    return {};
 }
 
 KeyReader PathKey(std::filesystem::path ControllerConfig::*member) {
@@ -143,70 +146,68 @@ struct Reader {
     std::set<std::string, std::less<>> keysSeen;
     std::set<std::string, std::less<>> topicsSeen;
 
-    std::string take(const Words& words) {
+    Status take(const Words& words) {
         const std::string_view key = words[0];
         if (key == "czujnik" || key == "klawisz" || key == "lampa") return takeDevice(words);
         const auto reader = Readers().find(key);
-        if (reader == Readers().end()) return "nieznany klucz";
-        if (!keysSeen.insert(std::string(key)).second) return "klucz powtórzony";
+        if (reader == Readers().end()) return Bad("nieznany klucz");
+        if (!keysSeen.insert(std::string(key)).second) return Bad("klucz powtórzony");
         return reader->second(Words(words.begin() + 1, words.end()), config);
     }
 
-    std::string takeDevice(const Words& words) {
+    Status takeDevice(const Words& words) {
         const std::string_view key = words[0];
         const bool lamp = key == "lampa";
         if (words.size() < 3 || words.size() > (lamp ? 5u : 3u) || words.size() == 4)
-            return lamp ? "oczekiwano numeru lampy, tematu i, nieobowiązkowo, dwóch treści" : "oczekiwano numeru i tematu";
-        if (!keysSeen.insert(std::string(key) + " " + std::string(words[1])).second) return "klucz powtórzony";
+            return Bad(lamp ? "oczekiwano numeru lampy, tematu i, nieobowiązkowo, dwóch treści"
+                            : "oczekiwano numeru i tematu");
+        if (!keysSeen.insert(std::string(key) + " " + std::string(words[1])).second) return Bad("klucz powtórzony");
         const std::string_view topic = words[2];
-        if (!IsExactTopic(topic)) return "zły temat";
+        if (!IsExactTopic(topic)) return Bad("zły temat");
         std::string* slot = nullptr;
         if (key == "czujnik") {
             const std::optional<int> input = Number(words[1], 1, kSensorCount);
-            if (!input) return "zły numer wejścia czujnika";
+            if (!input) return Bad("zły numer wejścia czujnika");
             slot = &config.sensorTopics[*input - 1];
         } else if (key == "klawisz") {
             const int index = KeyIndex(words[1]);
-            if (index < 0) return "zły klawisz";
+            if (index < 0) return Bad("zły klawisz");
             slot = &config.keyTopics[index];
         } else {
             const std::optional<int> n = Number(words[1], 1, kLampCount);
-            if (!n) return "zły numer lampy";
+            if (!n) return Bad("zły numer lampy");
             LampCommand& command = config.lampCommands[*n - 1];
             if (words.size() == 5) command = {std::string(topic), std::string(words[3]), std::string(words[4])};
             slot = &command.topic;
         }
         // One topic gives one event: an input's topic serves no other input.
-        if (!lamp && !topicsSeen.insert(std::string(topic)).second) return "temat użyty już dla innego wejścia";
+        if (!lamp && !topicsSeen.insert(std::string(topic)).second) return Bad("temat użyty już dla innego wejścia");
         *slot = std::string(topic);
-        return "";
+        return {};
     }
 };
 
 std::string LineError(std::size_t number, std::string_view line, std::string_view reason) {
-    return kControllerConfigPath.string() + ", wiersz " + std::to_string(number) + ": " + std::string(reason) +
-           ": \"" + QuotedForLog(line) + "\"";
+    return kControllerConfigPath.string() + ", wiersz " + std::to_string(number) + ": " + std::string(reason) + ": \"" +
+           QuotedForLog(line) + "\"";
 }
 
 template <typename Lines>
-ControllerConfigRead ParseLines(const Lines& lines, std::string_view defaultName) {
-    ControllerConfigRead read;
-    read.config.name = std::string(defaultName);
-    Reader reader{read.config, {}, {}};
+Result<ControllerConfig> ParseLines(const Lines& lines, std::string_view defaultName) {
+    ControllerConfig config;
+    config.name = std::string(defaultName);
+    Reader reader{config, {}, {}};
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Words words = SplitWords(lines[i]);
         if (words.empty()) continue;
-        if (const std::string reason = reader.take(words); !reason.empty()) {
-            read.error = LineError(i + 1, lines[i], reason);
-            return read;
-        }
+        if (const Status taken = reader.take(words); !taken) return Bad(LineError(i + 1, lines[i], taken.error()));
     }
-    if (!IsValidHallName(read.config.name))
-        read.error = "nazwa hali \"" + QuotedForLog(read.config.name) +
-                     "\" nie nadaje się na temat MQTT: podaj ją kluczem nazwa w " + kControllerConfigPath.string();
-    else if (read.config.certFile.empty() != read.config.keyFile.empty())
-        read.error = kControllerConfigPath.string() + ": tls_certyfikat i tls_klucz podaje się razem";
-    return read;
+    if (!IsValidHallName(config.name))
+        return Bad("nazwa hali \"" + QuotedForLog(config.name) +
+                   "\" nie nadaje się na temat MQTT: podaj ją kluczem nazwa w " + kControllerConfigPath.string());
+    if (config.certFile.empty() != config.keyFile.empty())
+        return Bad(kControllerConfigPath.string() + ": tls_certyfikat i tls_klucz podaje się razem");
+    return config;
 }
 
 }  // namespace
@@ -216,7 +217,7 @@ bool IsValidHallName(std::string_view name) {
            name.find_first_of(std::string_view("+#\0", 3)) == std::string_view::npos && name.size() <= kTopicLimit;
 }
 
-ControllerConfigRead ParseControllerConfig(std::string_view text, std::string_view defaultName) {
+Result<ControllerConfig> ParseControllerConfig(std::string_view text, std::string_view defaultName) {
     std::vector<std::string_view> lines;
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find('\n', start);
@@ -229,21 +230,16 @@ ControllerConfigRead ParseControllerConfig(std::string_view text, std::string_vi
     return ParseLines(lines, defaultName);
 }
 
-ControllerConfigRead ReadControllerConfig(const std::filesystem::path& file, std::string_view defaultName) {
+Result<ControllerConfig> ReadControllerConfig(const std::filesystem::path& file, std::string_view defaultName) {
     std::error_code ec;
-    if (!std::filesystem::exists(std::filesystem::symlink_status(file, ec))) return ParseControllerConfig("", defaultName);
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file, ec)))
+        return ParseControllerConfig("", defaultName);
     const std::optional<std::vector<std::string>> lines = ReadLines(file, kConfigLimit);
-    if (!lines) {
-        ControllerConfigRead read;
-        read.error = "nie można odczytać pliku " + file.string() + " (najwyżej 64 KiB)";
-        return read;
-    }
+    if (!lines) return Bad("nie można odczytać pliku " + file.string() + " (najwyżej 64 KiB)");
     return ParseLines(*lines, defaultName);
 }
 
-std::string KeyName(int key) {
-    return std::string(1, char('A' + key / 4)) + char('1' + key % 4);
-}
+std::string KeyName(int key) { return std::string(1, char('A' + key / 4)) + char('1' + key % 4); }
 
 int KeyIndex(std::string_view name) {
     if (name.size() != 2 || name[0] < 'A' || name[0] > 'F' || name[1] < '1' || name[1] > '4') return -1;

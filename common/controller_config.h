@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lamp_state.h"
+#include "result.h"
 #include "scene_files.h"
 
 #include <array>
@@ -38,11 +39,6 @@ struct ControllerConfig {
     std::string discoveryPrefix = "homeassistant";
 };
 
-struct ControllerConfigRead {
-    ControllerConfig config;
-    std::string error;  // empty when the whole file was taken
-};
-
 // Not empty, no "+", "#" or NUL, no "/" at either end.
 bool IsValidHallName(std::string_view name);
 
@@ -59,11 +55,11 @@ bool IsValidHallName(std::string_view name);
 //   prefiks_wykrywania PREFIKS         (homeassistant by default; no "/" at either end)
 // A key given twice, an unknown key, a bad value, or a topic used for two
 // inputs is an error naming the line's number and text.
-ControllerConfigRead ParseControllerConfig(std::string_view text, std::string_view defaultName);
+Result<ControllerConfig> ParseControllerConfig(std::string_view text, std::string_view defaultName);
 
 // Defaults when the file is missing; an error when it exists but cannot be
 // read or exceeds 64 KiB.
-ControllerConfigRead ReadControllerConfig(const std::filesystem::path& file, std::string_view defaultName);
+Result<ControllerConfig> ReadControllerConfig(const std::filesystem::path& file, std::string_view defaultName);
 
 // A key's name from its index, 0 for A1 to 23 for F4; and back, -1 for none.
 std::string KeyName(int key);

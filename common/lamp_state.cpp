@@ -78,8 +78,8 @@ std::string ComposeStateLine(const LampStates& states) {
     return line;
 }
 
-bool WriteStateFile(const LampStates& states, const std::filesystem::path& file, std::string* error) {
-    return WriteFileAtomically(file, ComposeStateLine(states) + "\r\n", error);
+Status WriteStateFile(const LampStates& states, const std::filesystem::path& file) {
+    return WriteFileAtomically(file, ComposeStateLine(states) + "\r\n");
 }
 
 std::optional<LampsLit> ParseStateLine(std::string_view line) {

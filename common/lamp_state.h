@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <array>
 #include <filesystem>
 #include <optional>
@@ -30,8 +32,7 @@ LampStates StatesOf(const LampsLit& lit);
 std::string ComposeStateLine(const LampStates& states);
 
 // The composed line and CR LF, replacing `file` atomically.
-bool WriteStateFile(const LampStates& states, const std::filesystem::path& file = kStateFilePath,
-                    std::string* error = nullptr);
+Status WriteStateFile(const LampStates& states, const std::filesystem::path& file = kStateFilePath);
 
 // Lamps by position: piece i of the line split at "&" is lamp i + 1, its
 // value the text between its first and second "=". A value equal to 1 is

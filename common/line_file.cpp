@@ -9,9 +9,10 @@ namespace fs = std::filesystem;
 namespace hall {
 namespace {
 
-bool Succeeded(const std::error_code& ec, std::string* error) {
-    if (ec && error) *error = ec.message();
-    return !ec;
+// The writers' one failure text: what the system said.
+Status Said(const os::SysResult<>& done) {
+    if (done) return {};
+    return Unexpected(done.error().message());
 }
 
 // The directory refuses a new name, yet the file itself may be writable.
@@ -20,58 +21,59 @@ bool DirectoryRefused(const std::error_code& ec) {
            ec == std::errc::read_only_file_system;
 }
 
-bool Replace(const fs::path& target, std::string_view bytes, std::string* error) {
+Status Replace(const fs::path& target, std::string_view bytes) {
     const std::optional<os::FileIdentity> identity = os::IdentityOf(target);
-    fs::path temporary;
-    std::error_code ec = os::WriteTemporary(target.parent_path(), bytes, identity, temporary);
-    if (ec) {
-        if (identity && DirectoryRefused(ec)) ec = os::RewriteInPlace(target, bytes);
-        return Succeeded(ec, error);
+    const os::SysResult<fs::path> temporary = os::WriteTemporary(target.parent_path(), bytes, identity);
+    if (!temporary) {
+        if (identity && DirectoryRefused(temporary.error())) return Said(os::RewriteInPlace(target, bytes));
+        return Unexpected(temporary.error().message());
     }
-    fs::rename(temporary, target, ec);
+    std::error_code ec;
+    fs::rename(*temporary, target, ec);
     if (ec) {
         std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return Succeeded(ec, error);
+        fs::remove(*temporary, ignored);
+        return Unexpected(ec.message());
     }
-    return Succeeded(os::SyncDirectory(target.parent_path()), error);
+    return Said(os::SyncDirectory(target.parent_path()));
 }
 
-bool Create(const fs::path& target, std::string_view bytes, const std::optional<fs::perms>& permissions,
-            std::string* error) {
+Status Create(const fs::path& target, std::string_view bytes, const std::optional<fs::perms>& permissions) {
     std::optional<os::FileIdentity> identity;
     if (permissions) identity = os::FileIdentity{*permissions};
-    fs::path temporary;
-    std::error_code ec = os::WriteTemporary(target.parent_path(), bytes, identity, temporary);
-    if (ec) return Succeeded(ec, error);
+    const os::SysResult<fs::path> temporary = os::WriteTemporary(target.parent_path(), bytes, identity);
+    if (!temporary) return Unexpected(temporary.error().message());
     // A hard link fails when the name exists, so a file that appeared since
     // the caller looked is left alone; the name shows the whole file at once.
-    fs::create_hard_link(temporary, target, ec);
+    std::error_code ec;
+    fs::create_hard_link(*temporary, target, ec);
     std::error_code ignored;
-    fs::remove(temporary, ignored);
+    fs::remove(*temporary, ignored);
+    if (ec == std::errc::file_exists) return Unexpected(ec.message());
     // File systems without hard links: an exclusive create is the next best.
-    if (ec && ec != std::errc::file_exists) ec = os::WriteNewFile(target, bytes, permissions);
-    if (!ec) ec = os::SyncDirectory(target.parent_path());
-    return Succeeded(ec, error);
+    if (ec) {
+        if (const os::SysResult<> created = os::WriteNewFile(target, bytes, permissions); !created)
+            return Said(created);
+    }
+    return Said(os::SyncDirectory(target.parent_path()));
 }
 
 }  // namespace
 
-bool WriteFileAtomically(const fs::path& target, std::string_view bytes, std::string* error) {
+Status WriteFileAtomically(const fs::path& target, std::string_view bytes) {
     // Replacing the file a link leads to, not the link, keeps the link for
     // everyone who reads through it.
-    fs::path file;
-    const std::error_code ec = os::FollowTrustedLinks(target, file);
-    if (ec) return Succeeded(ec, error);
-    return Replace(file, bytes, error);
+    const os::SysResult<fs::path> file = os::FollowTrustedLinks(target);
+    if (!file) return Unexpected(file.error().message());
+    return Replace(*file, bytes);
 }
 
-bool CreateFileExclusively(const fs::path& target, std::string_view bytes, std::string* error) {
-    return Create(target, bytes, std::nullopt, error);
+Status CreateFileExclusively(const fs::path& target, std::string_view bytes) {
+    return Create(target, bytes, std::nullopt);
 }
 
-bool CreateFileExclusively(const fs::path& target, std::string_view bytes, fs::perms permissions, std::string* error) {
-    return Create(target, bytes, permissions, error);
+Status CreateFileExclusively(const fs::path& target, std::string_view bytes, fs::perms permissions) {
+    return Create(target, bytes, permissions);
 }
 
 std::optional<std::string> ReadFirstLine(const fs::path& file, std::size_t limit) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -18,16 +20,16 @@ namespace hall {
 // effective user's or root's is never followed: the write fails and nothing
 // is written. A directory that takes no new file
 // while the target itself is writable gets the target rewritten in place.
-// On failure the target is untouched and `error` (when given) says why.
-bool WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes, std::string* error = nullptr);
+// On failure the target is untouched and the error says why.
+Status WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
 
 // Creates `target` holding exactly `bytes`, flushed to the disk, never
 // replacing a file of that name, even one that appears while this runs.
 // Fails when the name exists. The file appears whole or not at all.
-bool CreateFileExclusively(const std::filesystem::path& target, std::string_view bytes, std::string* error = nullptr);
+Status CreateFileExclusively(const std::filesystem::path& target, std::string_view bytes);
 // The same, with exactly these permissions whatever the process's umask.
-bool CreateFileExclusively(const std::filesystem::path& target, std::string_view bytes,
-                           std::filesystem::perms permissions, std::string* error = nullptr);
+Status CreateFileExclusively(const std::filesystem::path& target, std::string_view bytes,
+                             std::filesystem::perms permissions);
 
 // The first line of a regular file: the bytes before the first CR, or all of
 // them when there is none, reading at most `limit` bytes. Missing and empty

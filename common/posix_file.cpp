@@ -15,9 +15,11 @@ namespace {
 // As many links as the system itself follows before it gives up.
 constexpr int kMaxLinkHops = 40;
 
-std::error_code LastError() { return {errno, std::generic_category()}; }
+Unexpected<std::error_code> LastError() { return Unexpected(std::error_code(errno, std::generic_category())); }
 
-std::error_code WriteAll(int fd, std::string_view bytes) {
+Unexpected<std::error_code> Refused(std::errc reason) { return Unexpected(std::make_error_code(reason)); }
+
+SysResult<> WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0) {
@@ -30,11 +32,11 @@ std::error_code WriteAll(int fd, std::string_view bytes) {
 }
 
 // Writes, flushes to the disk and closes: only then are the bytes written.
-std::error_code WriteSyncClose(Descriptor& fd, std::string_view bytes) {
-    std::error_code ec = WriteAll(fd.get(), bytes);
-    if (!ec && ::fsync(fd.get()) != 0) ec = LastError();
-    const std::error_code closed = fd.close();
-    return ec ? ec : closed;
+SysResult<> WriteSyncClose(Descriptor& fd, std::string_view bytes) {
+    SysResult<> done = WriteAll(fd.get(), bytes);
+    if (done && ::fsync(fd.get()) != 0) done = LastError();
+    SysResult<> closed = fd.close();
+    return done ? closed : done;
 }
 
 // Owner and group first: changing them may clear permission bits. A writer
@@ -64,24 +66,25 @@ Descriptor::~Descriptor() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-std::error_code Descriptor::close() {
+SysResult<> Descriptor::close() {
     const int fd = fd_;
     fd_ = -1;
-    return ::close(fd) == 0 ? std::error_code() : LastError();
+    if (::close(fd) != 0) return LastError();
+    return {};
 }
 
-std::error_code FollowTrustedLinks(const fs::path& file, fs::path& target) {
-    target = file;
+SysResult<fs::path> FollowTrustedLinks(const fs::path& file) {
+    fs::path target = file;
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
         struct stat info {};
-        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return {};
-        if (info.st_uid != ::geteuid() && info.st_uid != 0) return std::make_error_code(std::errc::permission_denied);
+        if (::lstat(target.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return target;
+        if (info.st_uid != ::geteuid() && info.st_uid != 0) return Refused(std::errc::permission_denied);
         std::error_code ec;
         const fs::path next = fs::read_symlink(target, ec);
-        if (ec) return ec;
+        if (ec) return Unexpected(ec);
         target = next.is_absolute() ? next : target.parent_path() / next;
     }
-    return std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    return Refused(std::errc::too_many_symbolic_link_levels);
 }
 
 std::optional<FileIdentity> IdentityOf(const fs::path& file) {
@@ -90,55 +93,49 @@ std::optional<FileIdentity> IdentityOf(const fs::path& file) {
     return FileIdentity{static_cast<fs::perms>(info.st_mode & 07777), long(info.st_uid), long(info.st_gid)};
 }
 
-std::error_code WriteTemporary(const fs::path& directory, std::string_view bytes,
-                               const std::optional<FileIdentity>& identity, fs::path& temporary) {
+SysResult<fs::path> WriteTemporary(const fs::path& directory, std::string_view bytes,
+                                   const std::optional<FileIdentity>& identity) {
     // Random names, as mkstemp picks them; a name taken by a leftover of an
     // earlier crash or by another writer is skipped, never reused.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = directory / (".hall-" + RandomTag());
+        fs::path temporary = directory / (kTemporaryPrefix + RandomTag());
         Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (!fd.valid()) {
             if (errno == EEXIST) continue;
-            const std::error_code ec = LastError();
-            temporary.clear();
-            return ec;
+            return LastError();
         }
         if (identity) ApplyIdentity(fd.get(), *identity);
-        const std::error_code ec = WriteSyncClose(fd, bytes);
-        if (ec) {
-            ::unlink(temporary.c_str());
-            temporary.clear();
-        }
-        return ec;
+        const SysResult<> written = WriteSyncClose(fd, bytes);
+        if (written) return temporary;
+        ::unlink(temporary.c_str());
+        return Unexpected(written.error());
     }
-    temporary.clear();
-    return std::make_error_code(std::errc::file_exists);
+    return Refused(std::errc::file_exists);
 }
 
-std::error_code WriteNewFile(const fs::path& file, std::string_view bytes,
-                             const std::optional<fs::perms>& permissions) {
+SysResult<> WriteNewFile(const fs::path& file, std::string_view bytes, const std::optional<fs::perms>& permissions) {
     const mode_t mode = permissions ? static_cast<mode_t>(*permissions) : 0666;
     Descriptor fd(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (!fd.valid()) return LastError();
     // The umask must not take away what the caller asked for.
-    std::error_code ec;
-    if (permissions && ::fchmod(fd.get(), mode) != 0) ec = LastError();
-    if (!ec) ec = WriteSyncClose(fd, bytes);
-    if (ec) ::unlink(file.c_str());
-    return ec;
+    SysResult<> done;
+    if (permissions && ::fchmod(fd.get(), mode) != 0) done = LastError();
+    if (done) done = WriteSyncClose(fd, bytes);
+    if (!done) ::unlink(file.c_str());
+    return done;
 }
 
-std::error_code RewriteInPlace(const fs::path& file, std::string_view bytes) {
+SysResult<> RewriteInPlace(const fs::path& file, std::string_view bytes) {
     Descriptor fd(::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
     if (!fd.valid()) return LastError();
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0) return LastError();
-    if (!S_ISREG(info.st_mode)) return std::make_error_code(std::errc::invalid_argument);
+    if (!S_ISREG(info.st_mode)) return Refused(std::errc::invalid_argument);
     if (::ftruncate(fd.get(), 0) != 0) return LastError();
     return WriteSyncClose(fd, bytes);
 }
 
-std::error_code SyncDirectory(const fs::path& directory) {
+SysResult<> SyncDirectory(const fs::path& directory) {
     Descriptor fd(::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.valid()) return LastError();
     // Some file systems cannot flush a directory; their renames are as safe as they get.
@@ -147,9 +144,9 @@ std::error_code SyncDirectory(const fs::path& directory) {
 }
 
 std::optional<std::string> ReadRegularFile(const fs::path& file, std::size_t limit) {
-    fs::path target;
-    if (FollowTrustedLinks(file, target)) return std::nullopt;
-    Descriptor fd(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
+    const SysResult<fs::path> target = FollowTrustedLinks(file);
+    if (!target) return std::nullopt;
+    Descriptor fd(::open(target->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
     if (!fd.valid()) return std::nullopt;
     struct stat info {};
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;

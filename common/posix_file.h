@@ -3,6 +3,8 @@
 // The operating system calls of the file components, and nothing else: a
 // port to another system replaces this file and its source alone.
 
+#include "result.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -10,6 +12,10 @@
 #include <system_error>
 
 namespace hall::os {
+
+// A system call's outcome: its value, or the error the system gave.
+template <class T = void>
+using SysResult = Result<T, std::error_code>;
 
 // Owns one open file descriptor (-1: none) and closes it; closing is
 // checked where it matters.
@@ -22,7 +28,7 @@ public:
 
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
-    std::error_code close();
+    SysResult<> close();
 
 private:
     int fd_;
@@ -43,32 +49,35 @@ struct FileIdentity {
 // dangling or not, gives permission_denied and is never read through. A
 // trusted dangling link gives the name it points at; a name that is no link
 // gives itself.
-std::error_code FollowTrustedLinks(const std::filesystem::path& file, std::filesystem::path& target);
+SysResult<std::filesystem::path> FollowTrustedLinks(const std::filesystem::path& file);
 
 // The identity of the regular file `file` itself, never a link's target;
 // nothing when it is missing, a link or no regular file.
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& file);
 
+// What every temporary file of the writers is named by, and six random characters.
+inline const std::string kTemporaryPrefix = ".hall-";
+
 // Creates a new file of a fixed-length hidden name (".hall-" and six random
 // characters) in `directory`, never reusing an existing name, writes `bytes`,
 // gives it `identity` (its owner and group where the system allows; without
 // one, what any new file gets), flushes it to the disk and closes it.
-// `temporary` names the file. On failure nothing is left behind.
-std::error_code WriteTemporary(const std::filesystem::path& directory, std::string_view bytes,
-                               const std::optional<FileIdentity>& identity, std::filesystem::path& temporary);
+// Gives the file's name. On failure nothing is left behind.
+SysResult<std::filesystem::path> WriteTemporary(const std::filesystem::path& directory, std::string_view bytes,
+                                                const std::optional<FileIdentity>& identity);
 
 // Creates `file`, which must not exist, with exactly `permissions` (without
 // them, what any new file gets), writes `bytes` and flushes them. On failure
 // a file this call created is removed.
-std::error_code WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
-                             const std::optional<std::filesystem::perms>& permissions);
+SysResult<> WriteNewFile(const std::filesystem::path& file, std::string_view bytes,
+                         const std::optional<std::filesystem::perms>& permissions);
 
 // Truncates the existing regular file `file` (never a link) and writes
 // `bytes` into it, flushed: for a directory that takes no new file.
-std::error_code RewriteInPlace(const std::filesystem::path& file, std::string_view bytes);
+SysResult<> RewriteInPlace(const std::filesystem::path& file, std::string_view bytes);
 
 // Flushes the directory's entries, so a rename or a new name survives a power cut.
-std::error_code SyncDirectory(const std::filesystem::path& directory);
+SysResult<> SyncDirectory(const std::filesystem::path& directory);
 
 // At most `limit` bytes from the start of `file`, reached through trusted
 // links only. Opening never blocks (a FIFO or a device gives nothing) and only

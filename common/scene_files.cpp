@@ -37,10 +37,10 @@ SceneRead ReadSceneFile(const std::filesystem::path& file) {
     return read;
 }
 
-bool WriteSceneFile(const std::filesystem::path& file, const SceneBoxes& boxes, std::string* error) {
+Status WriteSceneFile(const std::filesystem::path& file, const SceneBoxes& boxes) {
     std::string line = "a";
     for (int value : boxes) line += std::to_string(value);
-    return WriteFileAtomically(file, line + "\r\n", error);
+    return WriteFileAtomically(file, line + "\r\n");
 }
 
 AssignmentRead ParseAssignmentLine(std::string_view line, int count) {
@@ -60,11 +60,10 @@ AssignmentRead ReadAssignmentFile(const std::filesystem::path& file, int count) 
     return read;
 }
 
-bool WriteAssignmentFile(const std::filesystem::path& file, const std::vector<std::string>& fields,
-                         std::string* error) {
+Status WriteAssignmentFile(const std::filesystem::path& file, const std::vector<std::string>& fields) {
     std::string line = "a";
     for (const std::string& field : fields) line += field;
-    return WriteFileAtomically(file, line + "\r\n", error);
+    return WriteFileAtomically(file, line + "\r\n");
 }
 
 LampStates SceneStates(const SceneBoxes& boxes) {
@@ -73,8 +72,8 @@ LampStates SceneStates(const SceneBoxes& boxes) {
     return states;
 }
 
-bool WriteSceneCommandFile(const std::filesystem::path& file, const SceneBoxes& boxes, std::string* error) {
-    return WriteStateFile(SceneStates(boxes), file, error);
+Status WriteSceneCommandFile(const std::filesystem::path& file, const SceneBoxes& boxes) {
+    return WriteStateFile(SceneStates(boxes), file);
 }
 
 }  // namespace hall

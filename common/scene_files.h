@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include "lamp_state.h"
 
 #include <array>
@@ -39,17 +41,16 @@ std::filesystem::path SceneCommandFilePath(int input);
 // another character than 0, 1 or 2 reads as 0 and makes the read incomplete.
 SceneRead ParseSceneLine(std::string_view line);
 SceneRead ReadSceneFile(const std::filesystem::path& file);
-bool WriteSceneFile(const std::filesystem::path& file, const SceneBoxes& boxes, std::string* error = nullptr);
+Status WriteSceneFile(const std::filesystem::path& file, const SceneBoxes& boxes);
 
 // "a" and one character per field: `count` fields, each the character at
 // its position or empty where the line is shorter (then incomplete).
 AssignmentRead ParseAssignmentLine(std::string_view line, int count);
 AssignmentRead ReadAssignmentFile(const std::filesystem::path& file, int count);
-bool WriteAssignmentFile(const std::filesystem::path& file, const std::vector<std::string>& fields,
-                         std::string* error = nullptr);
+Status WriteAssignmentFile(const std::filesystem::path& file, const std::vector<std::string>& fields);
 
 // The lamp state layout: state 3 for ticked lamps (value 1), 1 for the rest.
 LampStates SceneStates(const SceneBoxes& boxes);
-bool WriteSceneCommandFile(const std::filesystem::path& file, const SceneBoxes& boxes, std::string* error = nullptr);
+Status WriteSceneCommandFile(const std::filesystem::path& file, const SceneBoxes& boxes);
 
 }  // namespace hall

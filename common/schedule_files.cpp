@@ -210,16 +210,16 @@ WeeklyRead ReadWeeklyFile(const fs::path& file) { return ReadWith<WeeklyRead>(fi
 
 DatedRead ReadDatedFile(const fs::path& file) { return ReadWith<DatedRead>(file, ParseDatedLine); }
 
-bool WriteDelayFile(std::string_view text, const fs::path& file, std::string* error) {
-    return WriteFileAtomically(file, ComposeDelayLine(text) + "\r\n", error);
+Status WriteDelayFile(std::string_view text, const fs::path& file) {
+    return WriteFileAtomically(file, ComposeDelayLine(text) + "\r\n");
 }
 
-bool WriteWeeklyFile(const WeeklySchedule& schedule, const fs::path& file, std::string* error) {
-    return WriteFileAtomically(file, ComposeWeeklyLine(schedule) + "\r\n", error);
+Status WriteWeeklyFile(const WeeklySchedule& schedule, const fs::path& file) {
+    return WriteFileAtomically(file, ComposeWeeklyLine(schedule) + "\r\n");
 }
 
-bool WriteDatedFile(const DatedSchedule& rows, const fs::path& file, std::string* error) {
-    return WriteFileAtomically(file, ComposeDatedLine(rows) + "\r\n", error);
+Status WriteDatedFile(const DatedSchedule& rows, const fs::path& file) {
+    return WriteFileAtomically(file, ComposeDatedLine(rows) + "\r\n");
 }
 
 }  // namespace hall

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include "scene_files.h"
 
 #include <array>
@@ -84,11 +86,8 @@ WeeklyRead ReadWeeklyFile(const std::filesystem::path& file = kWeeklyFilePath);
 DatedRead ReadDatedFile(const std::filesystem::path& file = kDatedFilePath);
 
 // The composed line and CR LF, replacing `file` whole.
-bool WriteDelayFile(std::string_view text, const std::filesystem::path& file = kDelayFilePath,
-                    std::string* error = nullptr);
-bool WriteWeeklyFile(const WeeklySchedule& schedule, const std::filesystem::path& file = kWeeklyFilePath,
-                     std::string* error = nullptr);
-bool WriteDatedFile(const DatedSchedule& rows, const std::filesystem::path& file = kDatedFilePath,
-                    std::string* error = nullptr);
+Status WriteDelayFile(std::string_view text, const std::filesystem::path& file = kDelayFilePath);
+Status WriteWeeklyFile(const WeeklySchedule& schedule, const std::filesystem::path& file = kWeeklyFilePath);
+Status WriteDatedFile(const DatedSchedule& rows, const std::filesystem::path& file = kDatedFilePath);
 
 }  // namespace hall

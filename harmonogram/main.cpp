@@ -55,8 +55,8 @@ std::optional<Options> ParseArguments(int argc, char** argv) {
     return options;
 }
 
-std::string ReadFailure(const std::filesystem::path& file) {
-    return "harmonogram: nie można odczytać pliku " + file.string();
+hall::Unexpected<std::string> ReadFailure(const std::filesystem::path& file) {
+    return hall::Unexpected("harmonogram: nie można odczytać pliku " + file.string());
 }
 
 struct Schedules {
@@ -65,36 +65,26 @@ struct Schedules {
 };
 
 // Missing files are a hall without a schedule; nothing fires.
-bool ReadSchedules(Schedules& schedules, std::string& failure) {
+hall::Result<Schedules> ReadSchedules() {
     const hall::WeeklyRead weekly = hall::ReadWeeklyFile();
-    if (weekly.state == hall::FileState::Unreadable) {
-        failure = ReadFailure(hall::kWeeklyFilePath);
-        return false;
-    }
+    if (weekly.state == hall::FileState::Unreadable) return ReadFailure(hall::kWeeklyFilePath);
     const hall::DatedRead dated = hall::ReadDatedFile();
-    if (dated.state == hall::FileState::Unreadable) {
-        failure = ReadFailure(hall::kDatedFilePath);
-        return false;
-    }
-    schedules = {weekly.schedule, dated.rows};
-    return true;
+    if (dated.state == hall::FileState::Unreadable) return ReadFailure(hall::kDatedFilePath);
+    return Schedules{weekly.schedule, dated.rows};
 }
 
 // Each scene file is read once, and only when a due entry ticks its scene.
 class Scenes {
 public:
-    bool load(const hall::SceneTicks& needed, std::string& failure) {
+    hall::Status load(const hall::SceneTicks& needed) {
         for (int s = 0; s < hall::kSceneCount; ++s) {
             if (!needed[s] || loaded_[s]) continue;
             const hall::SceneRead read = hall::ReadSceneFile(hall::SceneFilePath(s + 1));
-            if (!read.complete) {
-                failure = ReadFailure(hall::SceneFilePath(s + 1));
-                return false;
-            }
+            if (!read.complete) return ReadFailure(hall::SceneFilePath(s + 1));
             boxes_[s] = read.boxes;
             loaded_[s] = true;
         }
-        return true;
+        return {};
     }
     const std::array<hall::SceneBoxes, hall::kSceneCount>& boxes() const { return boxes_; }
 
@@ -134,33 +124,30 @@ int Fail(const std::string& failure) {
 }
 
 int CheckMinute(const Minute& minute) {
-    Schedules schedules;
-    std::string failure;
-    if (!ReadSchedules(schedules, failure)) return Fail(failure);
-    const std::optional<hall::SceneTicks> due = hall::DueScenes(schedules.weekly, schedules.dated, minute);
+    const hall::Result<Schedules> schedules = ReadSchedules();
+    if (!schedules) return Fail(schedules.error());
+    const std::optional<hall::SceneTicks> due = hall::DueScenes(schedules->weekly, schedules->dated, minute);
     if (!due) return 0;
     Scenes scenes;
-    if (!scenes.load(*due, failure)) return Fail(failure);
+    if (const hall::Status loaded = scenes.load(*due); !loaded) return Fail(loaded.error());
     const hall::LampStates states = hall::SwitchStates(*due, scenes.boxes());
-    std::string error;
-    if (!hall::WriteStateFile(states, hall::kStateFilePath, &error))
-        return Fail("harmonogram: nie można zapisać pliku " + hall::kStateFilePath.string() + ": " + error);
+    if (const hall::Status written = hall::WriteStateFile(states); !written)
+        return Fail("harmonogram: nie można zapisać pliku " + hall::kStateFilePath.string() + ": " + written.error());
     std::cout << SwitchLine(minute, *due, states) << '\n';
     return 0;
 }
 
 // Walks real minutes, so a skipped hour never shows and a repeated one twice.
 int PrintPlan(std::time_t start) {
-    Schedules schedules;
-    std::string failure;
-    if (!ReadSchedules(schedules, failure)) return Fail(failure);
+    const hall::Result<Schedules> schedules = ReadSchedules();
+    if (!schedules) return Fail(schedules.error());
     Scenes scenes;
     std::vector<std::string> lines;
     for (int i = 0; i < kPlanMinutes; ++i) {
         const Minute minute = harmonogram::LocalMinute(start + std::time_t{60} * i);
-        const std::optional<hall::SceneTicks> due = hall::DueScenes(schedules.weekly, schedules.dated, minute);
+        const std::optional<hall::SceneTicks> due = hall::DueScenes(schedules->weekly, schedules->dated, minute);
         if (!due) continue;
-        if (!scenes.load(*due, failure)) return Fail(failure);
+        if (const hall::Status loaded = scenes.load(*due); !loaded) return Fail(loaded.error());
         lines.push_back(SwitchLine(minute, *due, hall::SwitchStates(*due, scenes.boxes())));
     }
     for (const std::string& line : lines) std::cout << line << '\n';

@@ -47,25 +47,23 @@ void Controller::connected() {
 
 void Controller::received(std::string_view topic, std::string_view payload, bool retained) {
     const Incoming incoming = topics_.read(topic, payload, retained);
-    if (!incoming.note.empty()) log_ << incoming.note << std::endl;
-    if (!incoming.event) return;
-    const Event& event = *incoming.event;
-    const bool scene = std::holds_alternative<KeyPress>(event) || std::holds_alternative<SetScene>(event);
-    const HallFiles files = ReadHallFiles(scene);
-    carryOut(rules_.handle(*incoming.event, files, Clock::now()), files);
+    if (!incoming) log_ << incoming.error() << std::endl;
+    if (!incoming || !*incoming) return;
+    const Event& event = **incoming;
+    const HallFiles files = ReadHallFiles(NeedsScenes(event));
+    carryOut(rules_.handle(event, files, Clock::now()), files);
 }
 
 void Controller::carryOut(const Outcome& outcome, const HallFiles& files) {
     if (files.lamps) noticed(*files.lamps);
     for (const std::string& note : outcome.notes) log_ << note << std::endl;
     if (outcome.lamps) {
-        std::string error;
-        if (hall::WriteStateFile(hall::StatesOf(*outcome.lamps), hall::kStateFilePath, &error)) {
+        if (const hall::Status written = hall::WriteStateFile(hall::StatesOf(*outcome.lamps)); written) {
             known_ = outcome.lamps;
             log_ << outcome.cause << ": " << hall::LitLampsPhrase(LitCount(*outcome.lamps)) << std::endl;
         } else {
             log_ << outcome.cause << ": nie można zapisać pliku " << hall::kStateFilePath.generic_string() << ": "
-                 << error << std::endl;
+                 << written.error() << std::endl;
         }
     }
     publishLamps();
@@ -75,8 +73,8 @@ void Controller::carryOut(const Outcome& outcome, const HallFiles& files) {
 void Controller::noticed(const hall::LampsLit& lamps) {
     if (known_ == lamps) return;
     known_ = lamps;
-    log_ << "plik " << hall::kStateFilePath.generic_string() << " zmieniony przez inny program: "
-         << hall::LitLampsPhrase(LitCount(lamps)) << std::endl;
+    log_ << "plik " << hall::kStateFilePath.generic_string()
+         << " zmieniony przez inny program: " << hall::LitLampsPhrase(LitCount(lamps)) << std::endl;
     publishLamps();
 }
 

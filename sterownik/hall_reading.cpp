@@ -39,9 +39,12 @@ HallFiles ReadHallFiles(bool forScene) {
 std::string DelayLine() {
     const hall::DelayRead read = hall::ReadDelayFile();
     const std::string file = hall::kDelayFilePath.string();
-    if (read.state == hall::FileState::Unreadable) return "nie można odczytać pliku " + file + ": opóźnienie 15 min";
-    if (read.state == hall::FileState::Missing) return "brak pliku " + file + ": opóźnienie wyłączenia 15 min";
-    if (!DelayOf(read.text)) return file + " nie podaje dodatniej liczby minut: opóźnienie wyłączenia 15 min";
+    const std::string fallback =
+        std::to_string(std::chrono::duration_cast<std::chrono::minutes>(kDefaultDelay).count()) + " min";
+    if (read.state == hall::FileState::Unreadable)
+        return "nie można odczytać pliku " + file + ": opóźnienie " + fallback;
+    if (read.state == hall::FileState::Missing) return "brak pliku " + file + ": opóźnienie wyłączenia " + fallback;
+    if (!DelayOf(read.text)) return file + " nie podaje dodatniej liczby minut: opóźnienie wyłączenia " + fallback;
     return "opóźnienie wyłączenia " + hall::FormatGeneralNumber(hall::LeadingNumberValue(read.text), '.') + " min";
 }
 

@@ -32,40 +32,48 @@ std::string HallDirectoryName() {
 }
 
 // The library's own check, which the file reader cannot make: UTF-8, levels.
-std::string BadTopic(const hall::ControllerConfig& config) {
+hall::Status CheckTopics(const hall::ControllerConfig& config) {
     std::vector<std::string> topics(config.sensorTopics.begin(), config.sensorTopics.end());
     topics.insert(topics.end(), config.keyTopics.begin(), config.keyTopics.end());
     for (const hall::LampCommand& command : config.lampCommands) topics.push_back(command.topic);
     topics.push_back("hala/" + config.name);
     topics.push_back(config.discoveryPrefix);
     for (const std::string& topic : topics)
-        if (!topic.empty() && (mosquitto_pub_topic_check2(topic.c_str(), topic.size()) != MOSQ_ERR_SUCCESS ||
-                               mosquitto_validate_utf8(topic.c_str(), static_cast<int>(topic.size())) != MOSQ_ERR_SUCCESS))
-            return hall::kControllerConfigPath.string() + ": temat \"" + hall::QuotedForLog(topic) +
-                   "\" nie jest poprawnym tematem MQTT";
-    return "";
+        if (!topic.empty() &&
+            (mosquitto_pub_topic_check2(topic.c_str(), topic.size()) != MOSQ_ERR_SUCCESS ||
+             mosquitto_validate_utf8(topic.c_str(), static_cast<int>(topic.size())) != MOSQ_ERR_SUCCESS))
+            return hall::Unexpected(hall::kControllerConfigPath.string() + ": temat \"" + hall::QuotedForLog(topic) +
+                                    "\" nie jest poprawnym tematem MQTT");
+    return {};
 }
 
-bool ReadPassword(const hall::ControllerConfig& config, std::string& password) {
-    if (config.passwordFile.empty()) return true;
+hall::Result<std::string> ReadPassword(const hall::ControllerConfig& config) {
+    if (config.passwordFile.empty()) return std::string();
     const std::optional<std::string> line = hall::ReadFirstLine(config.passwordFile, kPasswordLimit);
-    if (!line) return false;
-    password = line->substr(0, line->find('\n'));
-    return true;
+    if (!line) return hall::Unexpected("nie można odczytać pliku hasła " + config.passwordFile.string());
+    return line->substr(0, line->find('\n'));
 }
 
 }  // namespace
 
 int main() {
-    const hall::ControllerConfigRead read = hall::ReadControllerConfig(hall::kControllerConfigPath, HallDirectoryName());
-    if (!read.error.empty()) return ConfigurationError(read.error);
-    const hall::ControllerConfig& config = read.config;
-    if (const std::string bad = BadTopic(config); !bad.empty()) return ConfigurationError(bad);
+    const hall::Result<hall::ControllerConfig> read =
+        hall::ReadControllerConfig(hall::kControllerConfigPath, HallDirectoryName());
+    if (!read) return ConfigurationError(read.error());
+    const hall::ControllerConfig& config = *read;
+    if (const hall::Status topics = CheckTopics(config); !topics) return ConfigurationError(topics.error());
+    const hall::Result<std::string> password = ReadPassword(config);
+    if (!password) return ConfigurationError(password.error());
 
-    sterownik::LinkSettings settings{config.host, config.port, "sterownik/" + config.name, config.user, {},
-                                     config.caFile.string(), config.certFile.string(), config.keyFile.string(), {}};
-    if (!ReadPassword(config, settings.password))
-        return ConfigurationError("nie można odczytać pliku hasła " + config.passwordFile.string());
+    sterownik::LinkSettings settings;
+    settings.host = config.host;
+    settings.port = config.port;
+    settings.clientId = "sterownik/" + config.name;
+    settings.user = config.user;
+    settings.password = *password;
+    settings.caFile = config.caFile.string();
+    settings.certFile = config.certFile.string();
+    settings.keyFile = config.keyFile.string();
 
     ::signal(SIGPIPE, SIG_IGN);
     mosquitto_lib_init();
@@ -75,10 +83,9 @@ int main() {
     int status = 0;
     {
         sterownik::BrokerLink link(settings, controller, std::cout);
-        std::string error;
-        if (!link.setUp(error)) {
+        if (const hall::Status ready = link.setUp(); !ready) {
             mosquitto_lib_cleanup();
-            return ConfigurationError(error);
+            return ConfigurationError(ready.error());
         }
         controller.attach(link);
         std::cout << "sterownik hali " << config.name << ", broker " << config.host << ":" << config.port << std::endl;

@@ -5,8 +5,8 @@
 #include <string>
 
 int main() {
-    std::string error;
-    if (hall::WriteStateFile(hall::AllOffStates(), hall::kStateFilePath, &error)) return 0;
-    std::cerr << "zero: nie można zapisać pliku " << hall::kStateFilePath.string() << ": " << error << '\n';
+    const hall::Status written = hall::WriteStateFile(hall::AllOffStates());
+    if (written) return 0;
+    std::cerr << "zero: nie można zapisać pliku " << hall::kStateFilePath.string() << ": " << written.error() << '\n';
     return 1;
 }

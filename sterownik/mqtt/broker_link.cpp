@@ -23,8 +23,11 @@ std::string Reason(int rc) { return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) 
 }  // namespace
 
 BrokerLink::BrokerLink(LinkSettings settings, LinkListener& listener, std::ostream& log)
-    : settings_(std::move(settings)), listener_(listener), log_(log),
-      client_(mosquitto_new(settings_.clientId.c_str(), true, this)), retryAt_(TimePoint{}) {
+    : settings_(std::move(settings)),
+      listener_(listener),
+      log_(log),
+      client_(mosquitto_new(settings_.clientId.c_str(), true, this)),
+      retryAt_(TimePoint{}) {
     if (!client_) return;
     mosquitto_connect_callback_set(client_, OnConnect);
     mosquitto_disconnect_callback_set(client_, OnDisconnect);
@@ -41,11 +44,8 @@ BrokerLink::~BrokerLink() {
     if (client_) mosquitto_destroy(client_);
 }
 
-bool BrokerLink::setUp(std::string& error) {
-    if (!client_) {
-        error = "nie można utworzyć klienta MQTT: " + std::string(std::strerror(errno));
-        return false;
-    }
+hall::Status BrokerLink::setUp() {
+    if (!client_) return hall::Unexpected("nie można utworzyć klienta MQTT: " + std::string(std::strerror(errno)));
     int rc = mosquitto_will_set(client_, settings_.will.topic.c_str(), static_cast<int>(settings_.will.payload.size()),
                                 settings_.will.payload.data(), 1, true);
     if (rc == MOSQ_ERR_SUCCESS && !settings_.user.empty())
@@ -56,8 +56,8 @@ bool BrokerLink::setUp(std::string& error) {
     if (rc == MOSQ_ERR_SUCCESS && tls)
         rc = mosquitto_tls_set(client_, OrNull(settings_.caFile), caPath, OrNull(settings_.certFile),
                                OrNull(settings_.keyFile), nullptr);
-    if (rc != MOSQ_ERR_SUCCESS) error = "ustawienia połączenia odrzucone: " + Reason(rc);
-    return rc == MOSQ_ERR_SUCCESS;
+    if (rc != MOSQ_ERR_SUCCESS) return hall::Unexpected("ustawienia połączenia odrzucone: " + Reason(rc));
+    return {};
 }
 
 int BrokerLink::socket() const { return mosquitto_socket(client_); }
@@ -115,7 +115,8 @@ void BrokerLink::lost(std::string_view reason) {
     connected_ = false;
     if (!reported_)
         log_ << "brak połączenia z brokerem " << settings_.host << ":" << settings_.port << " (" << reason
-             << "), ponawiam co najwyżej co " << std::chrono::duration_cast<std::chrono::seconds>(kLongestBackoff).count() << " s" << std::endl;
+             << "), ponawiam co najwyżej co "
+             << std::chrono::duration_cast<std::chrono::seconds>(kLongestBackoff).count() << " s" << std::endl;
     reported_ = true;
     if (!retryAt_) retryAt_ = Clock::now() + backoff_;
     backoff_ = std::min(backoff_ * 2, kLongestBackoff);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hall_rules.h"
+#include "result.h"
 #include "topics.h"
 
 #include <ostream>
@@ -40,8 +41,8 @@ public:
     BrokerLink(const BrokerLink&) = delete;
     BrokerLink& operator=(const BrokerLink&) = delete;
 
-    // Credentials, TLS and the will; false with the reason when the library refuses them.
-    bool setUp(std::string& error);
+    // Credentials, TLS and the will, or why the library refuses them.
+    hall::Status setUp();
 
     int socket() const;
     bool wantsWrite() const;

@@ -39,18 +39,28 @@ std::vector<Entity> Entities(const std::string& base) {
     std::vector<Entity> entities;
     for (int n = 1; n <= hall::kLampCount; ++n) {
         const std::string lamp = base + "/lampa/" + std::to_string(n);
-        entities.push_back({"light", "lampa_" + std::to_string(n), "Lampa " + std::to_string(n),
-                            {{"state_topic", lamp}, {"command_topic", lamp + "/set"}, {"payload_on", "ON"},
-                             {"payload_off", "OFF"}}});
+        entities.push_back(
+            {"light",
+             "lampa_" + std::to_string(n),
+             "Lampa " + std::to_string(n),
+             {{"state_topic", lamp}, {"command_topic", lamp + "/set"}, {"payload_on", "ON"}, {"payload_off", "OFF"}}});
     }
     for (int k = 1; k <= hall::kSensorCount; ++k)
-        entities.push_back({"binary_sensor", "strefa_" + std::to_string(k), "Strefa C" + std::to_string(k),
-                            {{"state_topic", base + "/strefa/" + std::to_string(k)}, {"payload_on", "ON"},
-                             {"payload_off", "OFF"}, {"device_class", "occupancy"}}});
+        entities.push_back({"binary_sensor",
+                            "strefa_" + std::to_string(k),
+                            "Strefa C" + std::to_string(k),
+                            {{"state_topic", base + "/strefa/" + std::to_string(k)},
+                             {"payload_on", "ON"},
+                             {"payload_off", "OFF"},
+                             {"device_class", "occupancy"}}});
     for (int s = 1; s <= hall::kSceneCount; ++s)
-        entities.push_back({"scene", "scena_" + std::to_string(s), "Scena " + std::to_string(s),
+        entities.push_back({"scene",
+                            "scena_" + std::to_string(s),
+                            "Scena " + std::to_string(s),
                             {{"command_topic", base + "/scena/set"}, {"payload_on", std::to_string(s)}}});
-    entities.push_back({"button", "wylacz", "Wyłącz oświetlenie",
+    entities.push_back({"button",
+                        "wylacz",
+                        "Wyłącz oświetlenie",
                         {{"command_topic", base + "/wylacz/set"}, {"payload_press", "PRESS"}}});
     return entities;
 }
@@ -73,8 +83,12 @@ std::string NodeId(std::string_view name) {
 }
 
 Discovery::Discovery(const hall::ControllerConfig& config, std::string version)
-    : base_("hala/" + config.name), prefix_(config.discoveryPrefix), node_(NodeId(config.name)),
-      hallName_(config.name), version_(std::move(version)), on_(config.discovery) {}
+    : base_("hala/" + config.name),
+      prefix_(config.discoveryPrefix),
+      node_(NodeId(config.name)),
+      hallName_(config.name),
+      version_(std::move(version)),
+      on_(config.discovery) {}
 
 std::vector<Message> Discovery::messages() const {
     const json device = {{"identifiers", json::array({node_})},

@@ -24,10 +24,13 @@ bool IsOneOf(std::string_view payload, const std::array<std::string_view, N>& wo
     return std::any_of(words.begin(), words.end(), [&](std::string_view w) { return EqualsIgnoringCase(payload, w); });
 }
 
-std::string Ignored(std::string_view what, std::string_view topic, std::string_view payload) {
-    return "pominięto " + std::string(what) + ": " + hall::QuotedForLog(topic) + " \"" +
-           hall::QuotedForLog(payload, 40) + "\"";
+hall::Unexpected<std::string> Ignored(std::string_view what, std::string_view topic, std::string_view payload) {
+    return hall::Unexpected("pominięto " + std::string(what) + ": " + hall::QuotedForLog(topic) + " \"" +
+                            hall::QuotedForLog(payload, 40) + "\"");
 }
+
+Incoming Is(Event event) { return std::optional<Event>(event); }
+Incoming Nothing() { return std::optional<Event>(); }
 
 // zigbee2mqtt's report: a JSON object whose "occupancy" is a boolean.
 std::optional<bool> Occupancy(std::string_view payload) {
@@ -39,31 +42,32 @@ std::optional<bool> Occupancy(std::string_view payload) {
 }
 
 Incoming Read(const Motion& input, std::string_view topic, std::string_view payload) {
-    if (IsOneOf(payload, kOnWords)) return {Motion{input.input, true}, ""};
-    if (IsOneOf(payload, kOffWords)) return {Motion{input.input, false}, ""};
-    if (payload.size() > kJsonLimit) return {std::nullopt, Ignored("za długą treść czujnika", topic, payload)};
-    if (const std::optional<bool> present = Occupancy(payload)) return {Motion{input.input, *present}, ""};
-    return {std::nullopt, Ignored("złą treść czujnika", topic, payload)};
+    if (IsOneOf(payload, kOnWords)) return Is(Motion{input.input, true});
+    if (IsOneOf(payload, kOffWords)) return Is(Motion{input.input, false});
+    if (payload.size() > kJsonLimit) return Ignored("za długą treść czujnika", topic, payload);
+    if (const std::optional<bool> present = Occupancy(payload)) return Is(Motion{input.input, *present});
+    return Ignored("złą treść czujnika", topic, payload);
 }
 
 Incoming Read(const KeyPress& key, std::string_view topic, std::string_view payload) {
-    if (IsOneOf(payload, kOffWords)) return {};
-    if (payload.empty() || IsOneOf(payload, kOnWords) || EqualsIgnoringCase(payload, "press")) return {key, ""};
-    return {std::nullopt, Ignored("złą treść klawisza", topic, payload)};
+    if (IsOneOf(payload, kOffWords)) return Nothing();
+    if (payload.empty() || IsOneOf(payload, kOnWords) || EqualsIgnoringCase(payload, "press")) return Is(key);
+    return Ignored("złą treść klawisza", topic, payload);
 }
 
 Incoming Read(const SetLamp& lamp, std::string_view topic, std::string_view payload) {
-    if (EqualsIgnoringCase(payload, "on")) return {SetLamp{lamp.lamp, true}, ""};
-    if (EqualsIgnoringCase(payload, "off")) return {SetLamp{lamp.lamp, false}, ""};
-    return {std::nullopt, Ignored("złe polecenie lampy", topic, payload)};
+    if (EqualsIgnoringCase(payload, "on")) return Is(SetLamp{lamp.lamp, true});
+    if (EqualsIgnoringCase(payload, "off")) return Is(SetLamp{lamp.lamp, false});
+    return Ignored("złe polecenie lampy", topic, payload);
 }
 
 Incoming Read(const SetScene&, std::string_view topic, std::string_view payload) {
-    if (payload.size() == 1 && payload[0] >= '1' && payload[0] <= '8') return {SetScene{payload[0] - '0'}, ""};
-    return {std::nullopt, Ignored("zły numer sceny", topic, payload)};
+    if (payload.size() == 1 && payload[0] >= '1' && payload[0] < '1' + hall::kSceneCount)
+        return Is(SetScene{payload[0] - '0'});
+    return Ignored("zły numer sceny", topic, payload);
 }
 
-Incoming Read(const AllOff& all, std::string_view, std::string_view) { return {all, ""}; }
+Incoming Read(const AllOff& all, std::string_view, std::string_view) { return Is(all); }
 
 }  // namespace
 
@@ -87,9 +91,9 @@ TopicTable::TopicTable(const hall::ControllerConfig& config)
 }
 
 Incoming TopicTable::read(std::string_view topic, std::string_view payload, bool retained) const {
-    if (retained) return {};
+    if (retained) return Nothing();
     const auto input = inputs_.find(topic);
-    if (input == inputs_.end()) return {std::nullopt, Ignored("nieznany temat", topic, payload)};
+    if (input == inputs_.end()) return Ignored("nieznany temat", topic, payload);
     return std::visit([&](const auto& event) { return Read(event, topic, payload); }, input->second);
 }
 
@@ -115,8 +119,6 @@ Message TopicTable::zone(int input, bool held) const {
     return {prefix_ + "/strefa/" + std::to_string(input), held ? "ON" : "OFF"};
 }
 
-Message TopicTable::availability(bool online) const {
-    return {prefix_ + "/dostepnosc", online ? "online" : "offline"};
-}
+Message TopicTable::availability(bool online) const { return {prefix_ + "/dostepnosc", online ? "online" : "offline"}; }
 
 }  // namespace sterownik

@@ -2,6 +2,7 @@
 
 #include "controller_config.h"
 #include "events.h"
+#include "result.h"
 
 #include <map>
 #include <optional>
@@ -11,12 +12,9 @@
 
 namespace sterownik {
 
-// What an incoming message means: an event, or nothing with the reason to
-// log (empty when it is ignored by design, such as a key's release).
-struct Incoming {
-    std::optional<Event> event;
-    std::string note;
-};
+// What an incoming message means: an event, nothing when it is ignored by
+// design (a key's release, a retained message), or why it was ignored.
+using Incoming = hall::Result<std::optional<Event>>;
 
 struct Message {
     std::string topic;

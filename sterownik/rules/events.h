@@ -5,7 +5,8 @@
 namespace sterownik {
 
 // What the hall's devices report. A closed set: every kind is handled by the
-// rules, and a new kind is a new alternative here.
+// rules, and a new kind is a new alternative here, which the rules and the
+// topics then must handle before anything compiles.
 struct Motion {
     int input = 1;  // 1 to 8
     bool present = true;
@@ -29,5 +30,14 @@ struct AllOff {
     bool operator==(const AllOff&) const = default;
 };
 using Event = std::variant<Motion, KeyPress, SetLamp, SetScene, AllOff>;
+
+// A visitor made of one lambda per kind: std::visit over it does not compile
+// while a kind has no lambda, so no kind is ever forgotten.
+template <class... Handlers>
+struct ForEachKind : Handlers... {
+    using Handlers::operator()...;
+};
+template <class... Handlers>
+ForEachKind(Handlers...) -> ForEachKind<Handlers...>;
 
 }  // namespace sterownik

@@ -49,6 +49,28 @@ Outcome Commanded(Outcome outcome) {
     return outcome;
 }
 
+// The lamps as `change` leaves those of the file; nothing switched while the
+// file cannot be read. A release names its cause in that note too.
+template <class Change>
+Outcome Switched(const HallFiles& files, std::string cause, Change change, bool noteNamesCause = false) {
+    Outcome outcome;
+    if (!files.lamps) {
+        outcome.notes.push_back(noteNamesCause ? cause + ": " + StateFileNote() : StateFileNote());
+        return outcome;
+    }
+    hall::LampsLit lamps = *files.lamps;
+    change(lamps);
+    outcome.lamps = Changed(*files.lamps, lamps);
+    outcome.cause = std::move(cause);
+    return outcome;
+}
+
+// A scene's number as one digit of a key's assignment or a command's payload.
+std::optional<int> SceneDigit(std::string_view text) {
+    if (text.size() != 1 || text[0] < '1' || text[0] >= '1' + hall::kSceneCount) return std::nullopt;
+    return text[0] - '0';
+}
+
 }  // namespace
 
 std::optional<Duration> DelayOf(std::string_view text) {
@@ -65,13 +87,31 @@ void HallRules::start(const HallFiles& files, TimePoint now) {
         zones_[k] = {files.zones[k].state == ZoneFile::State::Read, false, now + delay};
 }
 
+bool NeedsScenes(const Event& event) {
+    return std::visit(ForEachKind{[](const Motion&) { return false; }, [](const KeyPress&) { return true; },
+                                  [](const SetLamp&) { return false; }, [](const SetScene&) { return true; },
+                                  [](const AllOff&) { return false; }},
+                      event);
+}
+
 Outcome HallRules::handle(const Event& event, const HallFiles& files, TimePoint now) {
-    if (const auto* m = std::get_if<Motion>(&event)) return motion(*m, files, now);
-    if (const auto* k = std::get_if<KeyPress>(&event)) return key(*k, files);
-    if (const auto* l = std::get_if<SetLamp>(&event)) return Commanded(setLamp(*l, files));
-    if (const auto* s = std::get_if<SetScene>(&event))
-        return Commanded(scene("polecenie: scena " + std::to_string(s->scene), s->scene, files));
-    return Commanded(allOff(files));
+    return std::visit(
+        ForEachKind{
+            [&](const Motion& m) { return motion(m, files, now); }, [&](const KeyPress& k) { return key(k, files); },
+            [&](const SetLamp& l) {
+                const std::string cause =
+                    std::string("polecenie: ") + (l.lit ? "włącz" : "wyłącz") + " lampę " + std::to_string(l.lamp);
+                return Commanded(Switched(files, cause, [&](hall::LampsLit& lamps) { lamps[l.lamp - 1] = l.lit; }));
+            },
+            [&](const SetScene& c) {
+                return Commanded(scene("polecenie: scena " + std::to_string(c.scene), c.scene, files));
+            },
+            // Every lamp off, as the configurator's all-off; zones stay held, as for a key.
+            [&](const AllOff&) {
+                return Commanded(
+                    Switched(files, "polecenie: wyłącz oświetlenie", [](hall::LampsLit& lamps) { lamps = {}; }));
+            }},
+        event);
 }
 
 Outcome HallRules::motion(const Motion& event, const HallFiles& files, TimePoint now) {
@@ -94,15 +134,9 @@ Outcome HallRules::motion(const Motion& event, const HallFiles& files, TimePoint
         return outcome;
     }
     zone = {true, true, now + *files.delay};
-    if (!files.lamps) {
-        outcome.notes.push_back(StateFileNote());
-        return outcome;
-    }
-    hall::LampsLit lamps = *files.lamps;
-    for (int i = 0; i < hall::kLampCount; ++i) lamps[i] = lamps[i] || file.lamps[i];
-    outcome.lamps = Changed(*files.lamps, lamps);
-    outcome.cause = InputName(event.input) + ": ruch";
-    return outcome;
+    return Switched(files, InputName(event.input) + ": ruch", [&](hall::LampsLit& lamps) {
+        for (int i = 0; i < hall::kLampCount; ++i) lamps[i] = lamps[i] || file.lamps[i];
+    });
 }
 
 Outcome HallRules::key(const KeyPress& event, const HallFiles& files) const {
@@ -114,12 +148,12 @@ Outcome HallRules::key(const KeyPress& event, const HallFiles& files) const {
         outcome.notes.push_back(name + ": bez sceny");
         return outcome;
     }
-    if (field.size() != 1 || field[0] < '1' || field[0] > '8') {
+    const std::optional<int> number = SceneDigit(field);
+    if (!number) {
         outcome.notes.push_back(name + ": brak sceny do odczytania w pliku " + FileName(hall::kKeyFilePath));
         return outcome;
     }
-    const int number = field[0] - '0';
-    return scene(name + " (scena " + std::to_string(number) + ")", number, files);
+    return scene(name + " (scena " + std::to_string(*number) + ")", *number, files);
 }
 
 // Exactly the ticked lamps, as "Załącz scenę" does: a box in the third state is off.
@@ -130,41 +164,9 @@ Outcome HallRules::scene(const std::string& cause, int scene, const HallFiles& f
         outcome.notes.push_back(cause + ": " + Unreadable(hall::SceneFilePath(scene)));
         return outcome;
     }
-    if (!files.lamps) {
-        outcome.notes.push_back(StateFileNote());
-        return outcome;
-    }
-    hall::LampsLit lamps{};
-    for (int i = 0; i < hall::kLampCount; ++i) lamps[i] = boxes.boxes[i] == 1;
-    outcome.lamps = Changed(*files.lamps, lamps);
-    outcome.cause = cause;
-    return outcome;
-}
-
-Outcome HallRules::setLamp(const SetLamp& event, const HallFiles& files) const {
-    Outcome outcome;
-    if (!files.lamps) {
-        outcome.notes.push_back(StateFileNote());
-        return outcome;
-    }
-    hall::LampsLit lamps = *files.lamps;
-    lamps[event.lamp - 1] = event.lit;
-    outcome.lamps = Changed(*files.lamps, lamps);
-    outcome.cause = std::string("polecenie: ") + (event.lit ? "włącz" : "wyłącz") + " lampę " +
-                    std::to_string(event.lamp);
-    return outcome;
-}
-
-// Every lamp off, as the configurator's all-off; zones stay held, as for a key.
-Outcome HallRules::allOff(const HallFiles& files) const {
-    Outcome outcome;
-    if (!files.lamps) {
-        outcome.notes.push_back(StateFileNote());
-        return outcome;
-    }
-    outcome.lamps = Changed(*files.lamps, hall::LampsLit{});
-    outcome.cause = "polecenie: wyłącz oświetlenie";
-    return outcome;
+    return Switched(files, cause, [&](hall::LampsLit& lamps) {
+        for (int i = 0; i < hall::kLampCount; ++i) lamps[i] = boxes.boxes[i] == 1;
+    });
 }
 
 Outcome HallRules::release(const HallFiles& files, TimePoint now) {
@@ -176,32 +178,34 @@ Outcome HallRules::release(const HallFiles& files, TimePoint now) {
     }
     Outcome outcome;
     if (released.empty()) return outcome;
-    outcome.cause = ZonesCause(released);
+    const std::string cause = ZonesCause(released);
     // A zone still held whose lamps cannot be known might share them: better
     // to leave the hall lit than switch off what it lights.
     for (int k = 0; k < hall::kSensorCount; ++k) {
         const bool concerned = zones_[k].held || std::find(released.begin(), released.end(), k + 1) != released.end();
         if (concerned && files.zones[k].state == ZoneFile::State::Unreadable) {
-            outcome.notes.push_back(outcome.cause + ": " + Unreadable(hall::SceneCommandFilePath(k + 1)) +
+            outcome.cause = cause;
+            outcome.notes.push_back(cause + ": " + Unreadable(hall::SceneCommandFilePath(k + 1)) +
                                     ", nic nie przełączono");
             return outcome;
         }
     }
-    if (!files.lamps) {
-        outcome.notes.push_back(outcome.cause + ": " + StateFileNote());
-        return outcome;
-    }
-    hall::LampsLit lamps = *files.lamps;
-    for (int i = 0; i < hall::kLampCount; ++i) {
-        bool off = false, kept = false;
-        for (int k = 0; k < hall::kSensorCount; ++k) {
-            if (!files.zones[k].lamps[i] || files.zones[k].state != ZoneFile::State::Read) continue;
-            if (zones_[k].held) kept = true;
-            else off = off || std::find(released.begin(), released.end(), k + 1) != released.end();
-        }
-        if (off && !kept) lamps[i] = false;
-    }
-    outcome.lamps = Changed(*files.lamps, lamps);
+    outcome = Switched(
+        files, cause,
+        [&](hall::LampsLit& lamps) {
+            for (int i = 0; i < hall::kLampCount; ++i) {
+                bool off = false, kept = false;
+                for (int k = 0; k < hall::kSensorCount; ++k) {
+                    if (!files.zones[k].lamps[i] || files.zones[k].state != ZoneFile::State::Read) continue;
+                    if (zones_[k].held)
+                        kept = true;
+                    else
+                        off = off || std::find(released.begin(), released.end(), k + 1) != released.end();
+                }
+                if (off && !kept) lamps[i] = false;
+            }
+        },
+        true);
     return outcome;
 }
 

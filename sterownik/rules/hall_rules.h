@@ -41,6 +41,10 @@ struct HallFiles {
     std::array<hall::SceneRead, hall::kSceneCount> scenes{};
 };
 
+// Which of the hall's files an event needs besides the lamps, zones and
+// delay: the keys and scenes, for a switch to a scene.
+bool NeedsScenes(const Event& event);
+
 // What one event does: the lamps to write when they differ from the file,
 // the cause of that switch, and what could not be done.
 struct Outcome {
@@ -73,9 +77,7 @@ private:
 
     Outcome motion(const Motion& event, const HallFiles& files, TimePoint now);
     Outcome key(const KeyPress& event, const HallFiles& files) const;
-    Outcome setLamp(const SetLamp& event, const HallFiles& files) const;
     Outcome scene(const std::string& cause, int scene, const HallFiles& files) const;
-    Outcome allOff(const HallFiles& files) const;
 
     std::array<Zone, hall::kSensorCount> zones_{};
 };

@@ -114,9 +114,9 @@ void TestAccountFile::writeCreatesNeverReplaces() {
     QVERIFY(WriteAccountFile("jan", "beh"));
     QCOMPARE(TestHall::read(hall.workFile("jan")), QByteArray("beh\r\n"));
     QVERIFY(AccountFileExists("jan"));
-    std::string error;
-    QVERIFY(!WriteAccountFile("jan", "xyz", &error));
-    QVERIFY(!error.empty());
+    const Status written = WriteAccountFile("jan", "xyz");
+    QVERIFY(!written);
+    QVERIFY(!written.error().empty());
     QCOMPARE(TestHall::read(hall.workFile("jan")), QByteArray("beh\r\n"));
     QCOMPARE(hall.listing(), QStringList({"konfigurator", "konfigurator/jan"}));
 }
@@ -182,7 +182,7 @@ void TestAccountFile::accountIsPrivateWhateverTheUmask() {
     QFETCH(int, umask);
     TestHall hall;
     const mode_t previous = ::umask(mode_t(umask));
-    const bool written = WriteAccountFile("jan", "beh");
+    const bool written = WriteAccountFile("jan", "beh").has_value();
     ::umask(previous);
     QVERIFY(written);
     QCOMPARE(std::filesystem::status("jan").permissions(), std::filesystem::perms(0640));

@@ -78,18 +78,18 @@ void TestLineFile::replaceLeavesNoTemporary() {
 void TestLineFile::failureLeavesTargetAlone() {
     TestHall hall;
     QVERIFY(QDir(hall.workPath()).mkpath("taken/inner"));
-    std::string error;
-    QVERIFY(!WriteFileAtomically("taken", "x", &error));
-    QVERIFY(!error.empty());
+    const Status written = WriteFileAtomically("taken", "x");
+    QVERIFY(!written);
+    QVERIFY(!written.error().empty());
     QVERIFY(QFileInfo(hall.workFile("taken")).isDir());
     QCOMPARE(hall.listing(), QStringList({"konfigurator", "konfigurator/taken", "konfigurator/taken/inner"}));
 }
 
 void TestLineFile::missingDirectoryFails() {
     TestHall hall;
-    std::string error;
-    QVERIFY(!WriteFileAtomically("no/such/dir/f.txt", "x", &error));
-    QVERIFY(!error.empty());
+    const Status written = WriteFileAtomically("no/such/dir/f.txt", "x");
+    QVERIFY(!written);
+    QVERIFY(!written.error().empty());
 }
 
 // Another process's reader opens the file while it is rewritten over and

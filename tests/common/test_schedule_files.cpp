@@ -240,10 +240,10 @@ void TestScheduleFiles::fileStates() {
 void TestScheduleFiles::failedWriteSaysWhy() {
     TestHall hall;
     QVERIFY(QDir(hall.workPath()).mkpath("tydzien.txt/keep"));
-    std::string error;
-    QVERIFY(!WriteWeeklyFile(weeklyWith("7"), kWeeklyFilePath, &error));
-    QVERIFY(!error.empty());
-    QVERIFY(!WriteDatedFile(datedWith("7"), "brak/daty.txt", &error));
+    const Status written = WriteWeeklyFile(weeklyWith("7"), kWeeklyFilePath);
+    QVERIFY(!written);
+    QVERIFY(!written.error().empty());
+    QVERIFY(!WriteDatedFile(datedWith("7"), "brak/daty.txt"));
     QCOMPARE(ReadWeeklyFile().state, FileState::Unreadable);
     QCOMPARE(ReadDatedFile().state, FileState::Missing);
     QCOMPARE(hall.listing(),

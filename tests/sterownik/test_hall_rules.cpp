@@ -56,36 +56,94 @@ void TestHallRules::rules_data() {
     QTest::addColumn<QString>("held");
     QTest::addColumn<QString>("note");
 
-    QTest::newRow("motion lights its zone, keeps lit lamps") << "30" << "0:M1" << "1-5 30" << true << "1" << "";
-    QTest::newRow("two overlapping zones") << "" << "0:M1 10:M2" << "1-8" << true << "1 2" << "";
-    QTest::newRow("release keeps what a held zone lights")
-        << "30" << "0:M1 1000:M2 3000:R" << "4-8 30" << true << "2" << "";
-    QTest::newRow("both released at once") << "" << "0:M1 0:M2 3000:R" << "" << true << "" << "";
-    QTest::newRow("not released before the delay") << "" << "0:M1 2999:R" << "1-5" << false << "1" << "";
-    QTest::newRow("no motion restarts the delay") << "" << "0:M1 2000:N1 4999:R" << "1-5" << false << "1" << "";
-    QTest::newRow("released three seconds after no motion") << "" << "0:M1 2000:N1 5000:R" << "" << true << ""
+    QTest::newRow("motion lights its zone, keeps lit lamps") << "30"
+                                                             << "0:M1"
+                                                             << "1-5 30" << true << "1"
+                                                             << "";
+    QTest::newRow("two overlapping zones") << ""
+                                           << "0:M1 10:M2"
+                                           << "1-8" << true << "1 2"
+                                           << "";
+    QTest::newRow("release keeps what a held zone lights") << "30"
+                                                           << "0:M1 1000:M2 3000:R"
+                                                           << "4-8 30" << true << "2"
+                                                           << "";
+    QTest::newRow("both released at once") << ""
+                                           << "0:M1 0:M2 3000:R"
+                                           << "" << true << ""
+                                           << "";
+    QTest::newRow("not released before the delay") << ""
+                                                   << "0:M1 2999:R"
+                                                   << "1-5" << false << "1"
+                                                   << "";
+    QTest::newRow("no motion restarts the delay") << ""
+                                                  << "0:M1 2000:N1 4999:R"
+                                                  << "1-5" << false << "1"
+                                                  << "";
+    QTest::newRow("released three seconds after no motion") << ""
+                                                            << "0:M1 2000:N1 5000:R"
+                                                            << "" << true << ""
                                                             << "";
-    QTest::newRow("a second no motion restarts nothing")
-        << "" << "0:M1 1000:N1 2000:N1 4000:R" << "" << true << "" << "";
-    QTest::newRow("motion again restarts the delay") << "" << "0:M1 2000:M1 4999:R" << "1-5" << false << "1" << "";
-    QTest::newRow("already lit: writes nothing") << "1-5" << "0:M1" << "1-5" << false << "1" << "";
-    QTest::newRow("input without a file has no zone")
-        << "" << "0:M3" << "" << false << "" << "czujnik 3: brak strefy";
-    QTest::newRow("unreadable zone file switches nothing")
-        << "" << "0:M4" << "" << false << "" << "nie można odczytać pliku ../sc4.txt";
-    QTest::newRow("key: exactly its scene, zones stay held")
-        << "1-5 50" << "0:M1 10:KA1" << "20 21" << true << "1" << "";
-    QTest::newRow("key with scene 0 does nothing") << "50" << "0:KA2" << "50" << false << "" << "bez sceny";
-    QTest::newRow("key without an assignment does nothing")
-        << "50" << "0:KA3" << "50" << false << "" << "brak sceny";
-    QTest::newRow("restart holds every zone with a file")
-        << "1-8 30" << "0:S 2999:R" << "1-8 30" << false << "1 2" << "";
-    QTest::newRow("restart releases them after the delay") << "1-8 30" << "0:S 3000:R" << "30" << true << "" << "";
-    QTest::newRow("command: one lamp on, zone stays held") << "" << "0:M1 10:L108+" << "1-5 108" << true << "1" << "";
-    QTest::newRow("command: lamp as it is, logged") << "30" << "0:L30+" << "30" << false << "" << "30: bez zmian";
-    QTest::newRow("command: scene as a key") << "1-5 50" << "0:M1 10:C2" << "20 21" << true << "1" << "";
-    QTest::newRow("command: unreadable scene") << "50" << "0:C5" << "50" << false << "" << "scena 5: nie można";
-    QTest::newRow("command: all off") << "1-5 50" << "0:M1 10:W" << "" << true << "1" << "";
+    QTest::newRow("a second no motion restarts nothing") << ""
+                                                         << "0:M1 1000:N1 2000:N1 4000:R"
+                                                         << "" << true << ""
+                                                         << "";
+    QTest::newRow("motion again restarts the delay") << ""
+                                                     << "0:M1 2000:M1 4999:R"
+                                                     << "1-5" << false << "1"
+                                                     << "";
+    QTest::newRow("already lit: writes nothing") << "1-5"
+                                                 << "0:M1"
+                                                 << "1-5" << false << "1"
+                                                 << "";
+    QTest::newRow("input without a file has no zone") << ""
+                                                      << "0:M3"
+                                                      << "" << false << ""
+                                                      << "czujnik 3: brak strefy";
+    QTest::newRow("unreadable zone file switches nothing") << ""
+                                                           << "0:M4"
+                                                           << "" << false << ""
+                                                           << "nie można odczytać pliku ../sc4.txt";
+    QTest::newRow("key: exactly its scene, zones stay held") << "1-5 50"
+                                                             << "0:M1 10:KA1"
+                                                             << "20 21" << true << "1"
+                                                             << "";
+    QTest::newRow("key with scene 0 does nothing") << "50"
+                                                   << "0:KA2"
+                                                   << "50" << false << ""
+                                                   << "bez sceny";
+    QTest::newRow("key without an assignment does nothing") << "50"
+                                                            << "0:KA3"
+                                                            << "50" << false << ""
+                                                            << "brak sceny";
+    QTest::newRow("restart holds every zone with a file") << "1-8 30"
+                                                          << "0:S 2999:R"
+                                                          << "1-8 30" << false << "1 2"
+                                                          << "";
+    QTest::newRow("restart releases them after the delay") << "1-8 30"
+                                                           << "0:S 3000:R"
+                                                           << "30" << true << ""
+                                                           << "";
+    QTest::newRow("command: one lamp on, zone stays held") << ""
+                                                           << "0:M1 10:L108+"
+                                                           << "1-5 108" << true << "1"
+                                                           << "";
+    QTest::newRow("command: lamp as it is, logged") << "30"
+                                                    << "0:L30+"
+                                                    << "30" << false << ""
+                                                    << "30: bez zmian";
+    QTest::newRow("command: scene as a key") << "1-5 50"
+                                             << "0:M1 10:C2"
+                                             << "20 21" << true << "1"
+                                             << "";
+    QTest::newRow("command: unreadable scene") << "50"
+                                               << "0:C5"
+                                               << "50" << false << ""
+                                               << "scena 5: nie można";
+    QTest::newRow("command: all off") << "1-5 50"
+                                      << "0:M1 10:W"
+                                      << "" << true << "1"
+                                      << "";
 }
 
 void TestHallRules::rules() {

@@ -205,9 +205,10 @@ void TestSterownik::badConfigurationLine_data() {
 // After a broker line and an input on a module's topic, each line is refused by its number.
 void TestSterownik::badConfigurationLine() {
     QFETCH(QByteArray, line);
-    const hall::ControllerConfigRead read =
+    const hall::Result<hall::ControllerConfig> read =
         hall::ParseControllerConfig("broker 127.0.0.1:1883\nczujnik 2 modul/input/0\n" + line.toStdString(), "hala");
-    QVERIFY2(read.error.find("wiersz 3:") != std::string::npos, read.error.c_str());
+    QVERIFY(!read);
+    QVERIFY2(read.error().find("wiersz 3:") != std::string::npos, read.error().c_str());
 }
 
 void TestSterownik::badConfigurationStops() {
