@@ -5,7 +5,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Debian packages the build, the tests and the demo need.
 PACKAGES=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config clang-format git
   qt6-base-dev libgl-dev libvulkan-dev
   libbenchmark-dev
   fonts-liberation fonts-dejavu-core
