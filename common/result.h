@@ -26,7 +26,7 @@ private:
 };
 template <class E>
 Unexpected(E) -> Unexpected<E>;
-Unexpected(const char*) -> Unexpected<std::string>;
+Unexpected(const char*)->Unexpected<std::string>;
 
 template <class T, class E = std::string>
 class [[nodiscard]] Result {

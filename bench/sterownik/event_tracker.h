@@ -1,7 +1,7 @@
 #pragma once
 
-#include "latency.h"
 #include "lamp_state.h"
+#include "latency.h"
 #include "scene_files.h"
 
 #include <array>

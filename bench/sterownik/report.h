@@ -19,8 +19,8 @@ struct Figures {
     LatencySummary many;
     long peakResidentMaxKiB = 0;
     long peakResidentMedianKiB = 0;
-    long privateMaxKiB = 0;       // at the end
-    long proportionalMaxKiB = 0;  // at the end
+    long privateMaxKiB = 0;            // at the end
+    long proportionalMaxKiB = 0;       // at the end
     double brokerCpuPercent = 0;       // of one core, over the many halls' events
     double controllersCpuPercent = 0;  // all of them together
     double driverCpuPercent = 0;       // the benchmark's own client

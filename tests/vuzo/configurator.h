@@ -3,15 +3,16 @@
 // Opening the configurator in a test hall and reaching its controls as the
 // operator sees them.
 
+#include "colour_button.h"
 #include "hall_fixture.h"
 #include "lamp_box.h"
 #include "main_window.h"
 #include "scenes_page.h"
-#include "colour_button.h"
 #include "status_page.h"
 #include "twips.h"
 
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -47,7 +48,9 @@ struct Configurator {
     ScenesPage* scenes() const { return form->findChild<ScenesPage*>(QStringLiteral("Frame1")); }
     QFrame* page(int frame) const { return form->findChild<QFrame*>(QStringLiteral("Frame%1").arg(frame)); }
     QTabBar* tabs(int strip) const { return form->findChild<QTabBar*>(QStringLiteral("TabStrip%1").arg(strip)); }
-    QPushButton* lamp(int number) const { return status()->lampButtons[number - 1]; }
+    QPushButton* lamp(int number) const {
+        return status()->findChild<QPushButton*>(QStringLiteral("Command8_%1").arg(number - 1));
+    }
     QColor lampColour(int number) const { return status()->lampColour(number - 1); }
     // The frames the operator can see, by number.
     QList<int> visiblePages() const {
@@ -56,6 +59,9 @@ struct Configurator {
             if (page(n)->isVisible()) shown << n;
         return shown;
     }
+    // Key fields A1 … F4 (0 … 23) and sensor fields 1 … 8 (0 … 7).
+    QLineEdit* keyField(int i) const { return scenes()->findChild<QLineEdit*>(QStringLiteral("Text9_%1").arg(i)); }
+    QLineEdit* sensorField(int i) const { return scenes()->findChild<QLineEdit*>(QStringLiteral("Text10_%1").arg(i)); }
     void clickTab(int strip, int tab) const {
         QTabBar* bar = tabs(strip);
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab - 1).center());
@@ -64,7 +70,7 @@ struct Configurator {
 
     // A click on the box itself, as the operator ticks it.
     void clickLampBox(int index) const {
-        LampBox* box = scenes()->lampBoxes[index];
+        auto* box = scenes()->findChild<LampBox*>(QStringLiteral("Check1_%1").arg(index));
         QStyleOptionButton option;
         option.initFrom(box);
         const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);

@@ -42,6 +42,10 @@ ConfigPage::ConfigPage(QWidget* parent) : QFrame(parent) {
     connect(saveButton, &QPushButton::clicked, this, &ConfigPage::saveRequested);
 }
 
+QString ConfigPage::delay() const { return delayField->text(); }
+
+void ConfigPage::setDelay(const QString& text) { delayField->setText(text); }
+
 // The field always holds a number; an unchanged text is not written back, so
 // the cursor stays where the operator put it.
 void ConfigPage::applyChangeRule() {

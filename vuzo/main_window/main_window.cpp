@@ -30,6 +30,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <initializer_list>
+
 using namespace main_window_layout;
 using hall::twips;
 using hall::twipsRect;
@@ -41,6 +43,27 @@ const QColor kSensorTriggered(200, 250, 100);
 const QColor kSensorCleared(20, 100, 10);
 
 QRect boxRect(const Box& box) { return twipsRect(box.left, box.top, box.width, box.height); }
+
+// What the page tab strip's body shows: frame N ("FrameN") and the scene tabs
+// or not. Each view keeps its own frames to hide, in its own order; only the
+// frame being left is ever visible, so every list that holds it looks alike.
+enum ViewId { kStatusView, kConfigView, kScenesView, kWeeklyView, kTimeSlotsView, kDatesView, kBackFromDatesView };
+struct View {
+    int tab;  // 1 "Status" … 4 "Harmonogram"; 0 for a view a page's button opens
+    int shown;
+    std::array<int, 5> hidden;  // 0: none
+    bool sceneTabs;
+};
+constexpr std::array<View, 7> kViews = {{
+    {1, 5, {1, 2, 3, 4, 6}, false},  // also at start-up
+    {2, 2, {1, 3, 4, 5, 6}, false},
+    {3, 1, {2, 3, 4, 5, 6}, true},
+    {4, 3, {1, 2, 4, 5, 6}, false},  // also "Anuluj" of the time slots
+    {0, 6, {1, 2, 4, 3, 5}, false},  // "Dalej "
+    {0, 4, {1, 2, 3, 5}, false},     // "Harmonogram szczególny"
+    {0, 3, {1, 2, 4, 5}, false},     // "Anuluj" of the dates
+}};
+static_assert(kViews.size() == kBackFromDatesView + 1);
 
 }  // namespace
 
@@ -136,6 +159,7 @@ void MainWindow::createPages() {
     weeklyPage = new WeeklySchedulePage(client);
     datePage = new DateSchedulePage(client);
     timeSlotPage = new TimeSlotPage(client);
+    frames_ = {scenesPage, configPage, weeklyPage, datePage, statusPage, timeSlotPage};
 
     connect(statusPage, &StatusPage::lampClicked, this, &MainWindow::showLampDetails);
     connect(statusPage, &StatusPage::allOffRequested, this, &MainWindow::allOff);
@@ -143,18 +167,10 @@ void MainWindow::createPages() {
     connect(scenesPage, &ScenesPage::lampBoxChanged, this, &MainWindow::onLampBoxChanged);
     connect(scenesPage, &ScenesPage::saveRequested, this, &MainWindow::save);
     connect(scenesPage, &ScenesPage::sceneSwitchRequested, this, &MainWindow::sceneSwitch);
-    connect(weeklyPage, &WeeklySchedulePage::timeSlotsRequested, this, [this] {
-        showPage(timeSlotPage, {scenesPage, configPage, datePage, weeklyPage, statusPage});
-    });
-    connect(weeklyPage, &WeeklySchedulePage::dateScheduleRequested, this, [this] {
-        showPage(datePage, {scenesPage, configPage, weeklyPage, statusPage});
-    });
-    connect(timeSlotPage, &TimeSlotPage::daysRequested, this, [this] {
-        showPage(weeklyPage, {scenesPage, configPage, datePage, statusPage, timeSlotPage});
-    });
-    connect(datePage, &DateSchedulePage::daysRequested, this, [this] {
-        showPage(weeklyPage, {scenesPage, configPage, datePage, statusPage});
-    });
+    connect(weeklyPage, &WeeklySchedulePage::timeSlotsRequested, this, [this] { showView(kTimeSlotsView); });
+    connect(weeklyPage, &WeeklySchedulePage::dateScheduleRequested, this, [this] { showView(kDatesView); });
+    connect(timeSlotPage, &TimeSlotPage::daysRequested, this, [this] { showView(kWeeklyView); });
+    connect(datePage, &DateSchedulePage::daysRequested, this, [this] { showView(kBackFromDatesView); });
     connect(configPage, &ConfigPage::saveRequested, this, &MainWindow::saveDelay);
     connect(weeklyPage, &WeeklySchedulePage::saveRequested, this, &MainWindow::saveWeekly);
     connect(timeSlotPage, &TimeSlotPage::saveRequested, this, &MainWindow::saveWeekly);
@@ -163,9 +179,7 @@ void MainWindow::createPages() {
 
 void MainWindow::startUp() {
     statusPage->numberLampButtons();
-    sceneTabs->setEnabled(false);
-    sceneTabs->hide();
-    showPage(statusPage, {scenesPage, configPage, weeklyPage, datePage, timeSlotPage});
+    showView(kStatusView);
 
     const std::filesystem::path firstScene = hall::SceneFilePath(1);
     if (!scenesPage->loadScene(1)) startupProblems_ << hall::fileNameInMessage(firstScene);
@@ -184,13 +198,15 @@ void MainWindow::startUp() {
 }
 
 void MainWindow::loadAssignments() {
-    const auto fill = [this](const std::filesystem::path& file, auto& fields) {
-        const hall::AssignmentRead read = hall::ReadAssignmentFile(file, int(fields.size()));
-        for (std::size_t k = 0; k < fields.size(); ++k) fields[k]->setText(hall::fromWindows1250(read.fields[k]));
+    const auto read = [this](const std::filesystem::path& file, int count) {
+        const hall::AssignmentRead read = hall::ReadAssignmentFile(file, count);
+        QStringList texts;
+        for (int k = 0; k < count; ++k) texts << hall::fromWindows1250(read.fields[k]);
         if (!read.complete) startupProblems_ << hall::fileNameInMessage(file);
+        return texts;
     };
-    fill(hall::kKeyFilePath, scenesPage->keyFields);
-    fill(hall::kSensorFilePath, scenesPage->sensorFields);
+    scenesPage->setKeyAssignments(read(hall::kKeyFilePath, hall::kKeyCount));
+    scenesPage->setSensorAssignments(read(hall::kSensorFilePath, hall::kSensorCount));
 }
 
 // A new hall has no schedule files: only one that exists and cannot be read
@@ -201,7 +217,7 @@ void MainWindow::loadSchedules() {
     };
     const hall::DelayRead delay = hall::ReadDelayFile();
     note(delay.state, hall::kDelayFilePath);
-    configPage->delayField->setText(hall::fromWindows1250(delay.text));
+    configPage->setDelay(hall::fromWindows1250(delay.text));
     const hall::WeeklyRead weekly = hall::ReadWeeklyFile();
     note(weekly.state, hall::kWeeklyFilePath);
     weeklyPage->setDays(weekly.schedule.days);
@@ -253,23 +269,21 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     QCoreApplication::quit();
 }
 
-void MainWindow::showPage(QFrame* page, std::initializer_list<QFrame*> hidden) {
-    page->move(twips(kPageLeft), twips(kPageTop));
-    page->setVisible(true);
-    for (QFrame* other : hidden) other->setVisible(false);
+void MainWindow::showView(int id) {
+    const View& view = kViews[id];
+    sceneTabs->setEnabled(view.sceneTabs);
+    sceneTabs->setVisible(view.sceneTabs);
+    QFrame* shown = frames_[view.shown - 1];
+    shown->move(twips(kPageLeft), twips(kPageTop));
+    shown->setVisible(true);
+    for (int frame : view.hidden)
+        if (frame != 0) frames_[frame - 1]->setVisible(false);
 }
 
 void MainWindow::switchToTab(int tab) {
-    if (tab < 1 || tab > 4) return;
-    const bool scenes = tab == 3;
-    sceneTabs->setEnabled(scenes);
-    sceneTabs->setVisible(scenes);
-    const std::array<QFrame*, 4> tabPages = {statusPage, configPage, scenesPage, weeklyPage};
-    QFrame* shown = tabPages[tab - 1];
-    showPage(shown, {});
-    for (QFrame* frame :
-         std::initializer_list<QFrame*>{scenesPage, configPage, weeklyPage, datePage, statusPage, timeSlotPage})
-        if (frame != shown) frame->setVisible(false);
+    if (tab == 0) return;  // 0 marks the views no tab shows
+    for (std::size_t id = 0; id < kViews.size(); ++id)
+        if (kViews[id].tab == tab) return showView(int(id));
 }
 
 int MainWindow::selectedScene() const { return sceneTabs->currentIndex() + 1; }
@@ -291,7 +305,7 @@ void MainWindow::paintSceneLamps() {
         if (scenesPage->lampBox(i) == 1) statusPage->setLampColour(i, kLampLit);
 }
 
-bool MainWindow::writeLampStates(const hall::LampStates& states) {
+hall::Status MainWindow::writeLampStates(const hall::LampStates& states) {
     for (int i = 0; i < hall::kLampCount; ++i) statusPage->setLampColour(i, lampColour(states[i] == hall::kStateOn));
     return hall::WriteStateFile(states);
 }
@@ -300,7 +314,7 @@ void MainWindow::reportUnwritten(const QStringList& files) {
     if (!files.isEmpty()) hall::showMessage(this, hall::unwrittenFilesMessage(files));
 }
 
-void MainWindow::reportUnwrittenUnless(bool written, const std::filesystem::path& file) {
+void MainWindow::reportUnwrittenUnless(const hall::Status& written, const std::filesystem::path& file) {
     if (!written) reportUnwritten({hall::fileNameInMessage(file)});
 }
 
@@ -313,7 +327,7 @@ void MainWindow::sceneSwitch() {
 void MainWindow::save() { reportUnwritten(scenesPage->save(selectedScene())); }
 
 void MainWindow::saveDelay() {
-    const std::string delay = hall::toWindows1250Lossy(configPage->delayField->text());
+    const std::string delay = hall::toWindows1250Lossy(configPage->delay());
     reportUnwrittenUnless(hall::WriteDelayFile(delay), hall::kDelayFilePath);
 }
 

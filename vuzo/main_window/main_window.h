@@ -7,7 +7,6 @@
 #include <QPointer>
 
 #include <array>
-#include <initializer_list>
 
 class ConfigPage;
 class DateSchedulePage;
@@ -47,8 +46,9 @@ public:
     // it, the window has its outer size; a frame already applied changes nothing.
     void fitFrame(const QMargins& frame);
 
-    // The state each lamp box had when last loaded or clicked; 0 … 107 used.
-    std::array<qint16, 151> lampFlags{};
+    // The state lamp box `index` had when last loaded or clicked.
+    qint16 lampFlag(int index) const { return lampFlags[index]; }
+    void setLampFlag(int index, qint16 flag) { lampFlags[index] = flag; }
 
 public slots:
     void switchToTab(int tab);  // 1 "Status" … 4 "Harmonogram"
@@ -75,12 +75,12 @@ private:
     void startUp();
     void loadAssignments();
     void loadSchedules();
-    void showPage(QFrame* page, std::initializer_list<QFrame*> hidden);
+    void showView(int id);  // a row of main_window.cpp's view table
     void onLampBoxChanged(int index, int value);
     void onSceneTabChosen(int index);
-    bool writeLampStates(const hall::LampStates& states);
+    hall::Status writeLampStates(const hall::LampStates& states);
     void reportUnwritten(const QStringList& files);
-    void reportUnwrittenUnless(bool written, const std::filesystem::path& file);
+    void reportUnwrittenUnless(const hall::Status& written, const std::filesystem::path& file);
 
     QTabBar* sceneTabs = nullptr;
     QTabBar* pageTabs = nullptr;
@@ -91,6 +91,9 @@ private:
     WeeklySchedulePage* weeklyPage = nullptr;
     DateSchedulePage* datePage = nullptr;
     TimeSlotPage* timeSlotPage = nullptr;
+    std::array<QFrame*, 6> frames_{};  // Frame1 … Frame6
+    // The state each lamp box had when last loaded or clicked; 0 … 107 used.
+    std::array<qint16, 151> lampFlags{};
     QPointer<LampDetailsWindow> lampDetailsWindow_;
     QPointer<AboutWindow> aboutWindow_;
     QStringList startupProblems_;

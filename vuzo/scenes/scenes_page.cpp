@@ -20,12 +20,6 @@
 using hall::twipsRect;
 using namespace scenes_layout;
 
-namespace {
-
-constexpr double kHighestScene = 8;
-
-}  // namespace
-
 ScenesPage::ScenesPage(QWidget* parent) : QFrame(parent) {
     hall::setUpPage(this, "Frame1", kPageWidth, kPageHeight);
     QLabel* title = hall::placeLabel(QStringLiteral("KONFIGURACJA SCEN"), twipsRect(2160, 45, 1980, 195), this);
@@ -123,7 +117,7 @@ void ScenesPage::createSensorFields() {
 
 // Change rule: a value above 8 becomes "8" at once.
 void ScenesPage::applyChangeRule(QLineEdit* field) {
-    if (hall::leadingNumber(field->text()) > kHighestScene) field->setText(QStringLiteral("8"));
+    if (hall::leadingNumber(field->text()) > hall::kSceneCount) field->setText(QString::number(hall::kSceneCount));
 }
 
 // Leave rule: a field the operator leaves holds "1" … "8".
@@ -173,6 +167,14 @@ bool ScenesPage::loadScene(int scene) {
 
 double ScenesPage::sensorScene(int input) const { return hall::leadingNumber(sensorFields[input - 1]->text()); }
 
+void ScenesPage::setKeyAssignments(const QStringList& texts) {
+    for (int k = 0; k < hall::kKeyCount; ++k) keyFields[k]->setText(texts.value(k));
+}
+
+void ScenesPage::setSensorAssignments(const QStringList& texts) {
+    for (int k = 0; k < hall::kSensorCount; ++k) sensorFields[k]->setText(texts.value(k));
+}
+
 void ScenesPage::fillEmptyWithZero(QLineEdit* field) {
     if (field->text().isEmpty()) field->setText(QStringLiteral("0"));
 }
@@ -185,7 +187,7 @@ std::vector<std::string> ScenesPage::fieldBytes(const QLineEdit* const* fields, 
 
 QStringList ScenesPage::save(int scene) {
     QStringList failed;
-    const auto write = [&failed](const std::filesystem::path& path, bool written) {
+    const auto write = [&failed](const std::filesystem::path& path, const hall::Status& written) {
         if (!written) failed << hall::fileNameInMessage(path);
     };
     const hall::SceneBoxes boxes = sceneBoxes();

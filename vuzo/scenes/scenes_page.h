@@ -39,9 +39,10 @@ public:
     // The scene assigned to sensor input `input` (1 … 8), as its field reads.
     double sensorScene(int input) const;
 
-    std::array<LampBox*, hall::kLampCount> lampBoxes{};
-    std::array<QLineEdit*, hall::kKeyCount> keyFields{};
-    std::array<QLineEdit*, hall::kSensorCount> sensorFields{};
+    // Fills the key fields A1 … F4 and the sensor fields 1 … 8 in order,
+    // each through its change rule; a field without a text is emptied.
+    void setKeyAssignments(const QStringList& texts);
+    void setSensorAssignments(const QStringList& texts);
 
 signals:
     void lampBoxChanged(int index, int value);
@@ -63,6 +64,9 @@ private:
     void fillEmptyWithZero(QLineEdit* field);
     static std::vector<std::string> fieldBytes(const QLineEdit* const* fields, int count);
 
+    std::array<LampBox*, hall::kLampCount> lampBoxes{};
+    std::array<QLineEdit*, hall::kKeyCount> keyFields{};
+    std::array<QLineEdit*, hall::kSensorCount> sensorFields{};
     hall::Shape* rowMarker = nullptr;
     QPushButton* saveButton = nullptr;
     QPushButton* sceneSwitchButton = nullptr;

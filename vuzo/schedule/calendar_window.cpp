@@ -37,6 +37,6 @@ CalendarWindow::CalendarWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 void CalendarWindow::pick(QDate date) {
-    emit datePicked(targetRow, date);
+    emit datePicked(targetRow_, date);
     hide();
 }

@@ -11,13 +11,16 @@ class QCalendarWidget;
 class CalendarWindow : public QWidget {
     Q_OBJECT
 
+private:
+    qint16 targetRow_ = 0;
+    QCalendarWidget* calendar = nullptr;
+
 public:
     explicit CalendarWindow(QWidget* parent = nullptr);
 
     // The row of the date schedule page that receives the next picked date.
-    qint16 targetRow = 0;
-
-    QCalendarWidget* calendar = nullptr;
+    qint16 targetRow() const { return targetRow_; }
+    void setTargetRow(qint16 row) { targetRow_ = row; }
 
 signals:
     void datePicked(int row, QDate date);

@@ -174,7 +174,7 @@ void DateSchedulePage::openCalendar(int row) {
         calendarWindow_ = new CalendarWindow(window());
         connect(calendarWindow_, &CalendarWindow::datePicked, this, &DateSchedulePage::writeDate);
     }
-    calendarWindow_->targetRow = qint16(row);
+    calendarWindow_->setTargetRow(qint16(row));
     calendarWindow_->show();
     calendarWindow_->raise();
     calendarWindow_->activateWindow();

@@ -19,20 +19,12 @@ class DateSchedulePage : public QFrame {
     Q_OBJECT
 
 public:
-    static constexpr int kRows = 10;
-    static constexpr int kScenes = 8;
+    static constexpr int kRows = hall::kDatedRowCount;
+    static constexpr int kScenes = hall::kSceneCount;
     // The page's scene boxes continue the numbering of the time slots' boxes.
     static constexpr int kFirstSceneBox = 64;
 
     explicit DateSchedulePage(QWidget* parent = nullptr);
-
-    std::array<QPushButton*, kRows> calendarButtons{};
-    std::array<QLineEdit*, kRows> yearFields{};
-    std::array<QLineEdit*, kRows> monthFields{};
-    std::array<QLineEdit*, kRows> dayFields{};
-    std::array<QLineEdit*, kRows> hourFields{};
-    std::array<QLineEdit*, kRows> minuteFields{};
-    std::array<QCheckBox*, kRows * kScenes> sceneBoxes{};  // row × 8 + scene − 1
 
     hall::DatedSchedule rows() const;
     // Through the fields' change rules, as typed.
@@ -48,6 +40,14 @@ private:
     void openCalendar(int row);
     void writeDate(int row, QDate date);
     std::array<std::pair<std::string*, QLineEdit*>, 5> rowTexts(hall::DatedRow& entry, int row) const;
+
+    std::array<QPushButton*, kRows> calendarButtons{};
+    std::array<QLineEdit*, kRows> yearFields{};
+    std::array<QLineEdit*, kRows> monthFields{};
+    std::array<QLineEdit*, kRows> dayFields{};
+    std::array<QLineEdit*, kRows> hourFields{};
+    std::array<QLineEdit*, kRows> minuteFields{};
+    std::array<QCheckBox*, kRows * kScenes> sceneBoxes{};  // row × 8 + scene − 1
 
     QPushButton* cancelButton = nullptr;  // "Anuluj"
     QPushButton* saveButton = nullptr;

@@ -16,17 +16,21 @@ class SpinButton;
 class TimeSlotPage : public QFrame {
     Q_OBJECT
 
+private:
+    // The page's own controls; others act through the members below.
+    std::array<QLineEdit*, hall::kSlotCount> hourFields{};
+    std::array<QLineEdit*, hall::kSlotCount> minuteFields{};
+    std::array<SpinButton*, hall::kSlotCount> hourSpinButtons{};                // hour, 1 … 23
+    std::array<SpinButton*, hall::kSlotCount> minuteSpinButtons{};              // minute, 0 … 59
+    std::array<QCheckBox*, hall::kSlotCount * hall::kSceneCount> sceneBoxes{};  // slot × 8 + scene − 1
+    QPushButton* saveButton = nullptr;
+    QPushButton* cancelButton = nullptr;  // "Anuluj"
+
 public:
-    static constexpr int kSlots = 8;
-    static constexpr int kScenes = 8;
+    static constexpr int kSlots = hall::kSlotCount;
+    static constexpr int kScenes = hall::kSceneCount;
 
     explicit TimeSlotPage(QWidget* parent = nullptr);
-
-    std::array<QLineEdit*, kSlots> hourFields{};
-    std::array<QLineEdit*, kSlots> minuteFields{};
-    std::array<SpinButton*, kSlots> hourSpinButtons{};      // hour, 1 … 23
-    std::array<SpinButton*, kSlots> minuteSpinButtons{};    // minute, 0 … 59
-    std::array<QCheckBox*, kSlots * kScenes> sceneBoxes{};  // slot × 8 + scene − 1
 
     using TimeSlots = std::array<hall::WeeklySlot, hall::kSlotCount>;
     TimeSlots timeSlots() const;
@@ -40,7 +44,4 @@ signals:
 private:
     void createHeadings();
     void createSlot(int slot);
-
-    QPushButton* saveButton = nullptr;
-    QPushButton* cancelButton = nullptr;  // "Anuluj"
 };

@@ -14,10 +14,16 @@ class QPushButton;
 class WeeklySchedulePage : public QFrame {
     Q_OBJECT
 
+private:
+    // The page's own controls; others act through the members below.
+    std::array<QCheckBox*, hall::kDayCount> dayBoxes{};  // Monday (0) … Sunday (6)
+
+    QPushButton* nextButton = nullptr;          // "Dalej "
+    QPushButton* dateScheduleButton = nullptr;  // "Harmonogram szczególny"
+    QPushButton* saveButton = nullptr;
+
 public:
     explicit WeeklySchedulePage(QWidget* parent = nullptr);
-
-    std::array<QCheckBox*, hall::kDayCount> dayBoxes{};  // Monday (0) … Sunday (6)
 
     std::array<bool, hall::kDayCount> days() const;
     void setDays(const std::array<bool, hall::kDayCount>& days);
@@ -26,9 +32,4 @@ signals:
     void timeSlotsRequested();     // "Dalej "
     void dateScheduleRequested();  // "Harmonogram szczególny"
     void saveRequested();          // "Zapisz"
-
-private:
-    QPushButton* nextButton = nullptr;          // "Dalej "
-    QPushButton* dateScheduleButton = nullptr;  // "Harmonogram szczególny"
-    QPushButton* saveButton = nullptr;
 };

@@ -34,8 +34,6 @@ public:
     void setSensorMarkColour(int mark, const QColor& colour);
     QColor sensorMarkColour(int mark) const;
 
-    std::array<ColourButton*, hall::kLampCount> lampButtons{};
-
 public slots:
     // One tick of statusTimer: the plan follows the lamp state file; a file that
     // cannot be read whole keeps the last colours.
@@ -54,6 +52,7 @@ private:
     void createSensorMarks();
     void createLegend();
 
+    std::array<ColourButton*, hall::kLampCount> lampButtons{};
     std::array<hall::Shape*, kSensorMarks> sensorMarks{};
     std::array<QLabel*, hall::kSensorCount> sensorMarkLabels{};
     QPushButton* sensorKeyButton = nullptr;

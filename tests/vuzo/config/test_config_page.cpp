@@ -4,6 +4,12 @@
 
 #include <QTest>
 
+namespace {
+
+QLineEdit* delayField(const ConfigPage& page) { return page.findChild<QLineEdit*>(QStringLiteral("Text1")); }
+
+}  // namespace
+
 class TestConfigPage : public QObject {
     Q_OBJECT
 
@@ -43,8 +49,8 @@ void TestConfigPage::layout() {
 
 void TestConfigPage::delayStartsEmpty() {
     ConfigPage page;
-    QCOMPARE(page.delayField->text(), QString());
-    QVERIFY(!page.delayField->accessibleName().isEmpty());
+    QCOMPARE(delayField(page)->text(), QString());
+    QVERIFY(!delayField(page)->accessibleName().isEmpty());
 }
 
 void TestConfigPage::delayIsANumber_data() {
@@ -87,18 +93,18 @@ void TestConfigPage::delayIsANumber() {
     ConfigPage page;
     page.show();
     if (typed)
-        QTest::keyClicks(page.delayField, entry);
+        QTest::keyClicks(delayField(page), entry);
     else
-        paste(page.delayField, entry);
-    QCOMPARE(page.delayField->text(), shown);
+        paste(delayField(page), entry);
+    QCOMPARE(delayField(page)->text(), shown);
 }
 
 void TestConfigPage::delayCleared() {
     ConfigPage page;
     page.show();
-    QTest::keyClicks(page.delayField, "15");
-    clear(page.delayField);
-    QCOMPARE(page.delayField->text(), QStringLiteral("0"));
+    QTest::keyClicks(delayField(page), "15");
+    clear(delayField(page));
+    QCOMPARE(delayField(page)->text(), QStringLiteral("0"));
 }
 
 QTEST_MAIN(TestConfigPage)

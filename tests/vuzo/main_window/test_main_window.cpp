@@ -139,19 +139,19 @@ void TestMainWindow::startUpFromHallFiles() {
     for (int n = 1; n <= 108; ++n) {
         const int expected = (n == 1 || n == 7 || n == 41) ? 1 : n == 3 ? 2 : 0;
         QCOMPARE(c.scenes()->lampBox(n - 1), expected);
-        QCOMPARE(int(c.form->lampFlags[n - 1]), expected);
+        QCOMPARE(int(c.form->lampFlag(n - 1)), expected);
         // Colours come from the lamp state file alone.
         QCOMPARE(c.lampColour(n), (n == 7 || n == 50) ? QColor(250, 250, 10) : QColor(192, 192, 192));
     }
-    QCOMPARE(c.scenes()->keyFields[0]->text(), QStringLiteral("8"));
-    QCOMPARE(c.scenes()->keyFields[1]->text(), QStringLiteral("1"));
-    QCOMPARE(c.scenes()->keyFields[3]->text(), QStringLiteral("3"));
-    QCOMPARE(c.scenes()->keyFields[4]->text(), QString());
-    QCOMPARE(c.scenes()->keyFields[23]->text(), QString());
-    QCOMPARE(c.scenes()->sensorFields[0]->text(), QStringLiteral("0"));
-    QCOMPARE(c.scenes()->sensorFields[1]->text(), QStringLiteral("8"));
-    QCOMPARE(c.scenes()->sensorFields[2]->text(), QStringLiteral("x"));
-    QCOMPARE(c.scenes()->sensorFields[7]->text(), QStringLiteral("8"));
+    QCOMPARE(c.keyField(0)->text(), QStringLiteral("8"));
+    QCOMPARE(c.keyField(1)->text(), QStringLiteral("1"));
+    QCOMPARE(c.keyField(3)->text(), QStringLiteral("3"));
+    QCOMPARE(c.keyField(4)->text(), QString());
+    QCOMPARE(c.keyField(23)->text(), QString());
+    QCOMPARE(c.sensorField(0)->text(), QStringLiteral("0"));
+    QCOMPARE(c.sensorField(1)->text(), QStringLiteral("8"));
+    QCOMPARE(c.sensorField(2)->text(), QStringLiteral("x"));
+    QCOMPARE(c.sensorField(7)->text(), QStringLiteral("8"));
     QCOMPARE(messages.texts(), QStringList{QStringLiteral("Nie udało się odczytać pliku: pakiet.txt")});
 }
 

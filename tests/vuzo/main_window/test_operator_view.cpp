@@ -164,7 +164,7 @@ void TestOperatorView::keyRowMarkedByPrimaryClickOnly() {
     Configurator c;
     c.clickTab(2, 3);
     auto* marker = c.scenes()->findChild<QWidget*>(QStringLiteral("Shape2"));
-    QLineEdit* keyB2 = c.scenes()->keyFields[5];
+    QLineEdit* keyB2 = c.keyField(5);
     QTest::mouseClick(keyB2, Qt::RightButton);
     QTest::mouseClick(keyB2, Qt::MiddleButton);
     QVERIFY(!marker->isVisible());

@@ -39,8 +39,8 @@ struct Scenes : Configurator {
         QApplication::setActiveWindow(form.get());
         clickTab(2, 3);
     }
-    QLineEdit* key(int i) const { return scenes()->keyFields[i]; }
-    QLineEdit* sensor(int i) const { return scenes()->sensorFields[i]; }
+    QLineEdit* key(int i) const { return keyField(i); }
+    QLineEdit* sensor(int i) const { return sensorField(i); }
     // The operator clicks into the field, deletes what it holds and types.
     void type(QLineEdit* field, const QString& text) const {
         clearByKeyboard(field);
@@ -322,13 +322,13 @@ void TestScenesPage::boxClickRule() {
     Scenes s;
     s.clickLampBox(0);
     QCOMPARE(s.scenes()->lampBox(0), 1);
-    QCOMPARE(s.form->lampFlags[0], qint16(1));
+    QCOMPARE(s.form->lampFlag(0), qint16(1));
     QCOMPARE(s.lampColour(1), kLit);
     s.status()->statusTick();
     QCOMPARE(s.lampColour(1), kOff);
     s.clickLampBox(0);
     QCOMPARE(s.scenes()->lampBox(0), 0);
-    QCOMPARE(s.form->lampFlags[0], qint16(0));
+    QCOMPARE(s.form->lampFlag(0), qint16(0));
     QCOMPARE(s.lampColour(1), kLit);  // clearing paints it lit too
 }
 
@@ -343,7 +343,7 @@ void TestScenesPage::thirdStateClickTicks() {
     QCOMPARE(s.scenes()->lampBox(19), 2);
     s.clickLampBox(19);
     QCOMPARE(s.scenes()->lampBox(19), 1);
-    QCOMPARE(s.form->lampFlags[19], qint16(1));
+    QCOMPARE(s.form->lampFlag(19), qint16(1));
     s.clickLampBox(19);
     QCOMPARE(s.scenes()->lampBox(19), 0);
 }
@@ -354,16 +354,16 @@ void TestScenesPage::loadRunsRuleOnlyForChanges() {
     QVERIFY(TestHall::write(hall.workFile("vuzo1.txt"), sceneLine({1, 2}) + "\r\n"));
     QVERIFY(TestHall::write(hall.workFile("vuzo4.txt"), sceneLine({2, 3}) + "\r\n"));
     Scenes s;
-    s.status()->statusTick();  // every lamp grey again
-    s.form->lampFlags[1] = 7;  // a mark the rule would overwrite
+    s.status()->statusTick();   // every lamp grey again
+    s.form->setLampFlag(1, 7);  // a mark the rule would overwrite
     s.clickTab(1, 4);
     QCOMPARE(s.lampColour(1), kLit);  // 1 → 0
     QCOMPARE(s.lampColour(2), kOff);  // unchanged: no rule
     QCOMPARE(s.lampColour(3), kLit);  // 0 → 1
     QCOMPARE(s.lampColour(4), kOff);
-    QCOMPARE(s.form->lampFlags[0], qint16(0));
-    QCOMPARE(s.form->lampFlags[1], qint16(7));
-    QCOMPARE(s.form->lampFlags[2], qint16(1));
+    QCOMPARE(s.form->lampFlag(0), qint16(0));
+    QCOMPARE(s.form->lampFlag(1), qint16(7));
+    QCOMPARE(s.form->lampFlag(2), qint16(1));
 }
 
 void TestScenesPage::failedSaveNamesFile() {

@@ -100,7 +100,7 @@ void TestSwitching::allOffLeavesBoxes() {
     for (int n = 1; n <= 108; ++n) {
         const int expected = n == 3 || n == 4 || n == 11;
         QCOMPARE(c.scenes()->lampBox(n - 1), expected);
-        QCOMPARE(int(c.form->lampFlags[n - 1]), expected);
+        QCOMPARE(int(c.form->lampFlag(n - 1)), expected);
     }
 }
 

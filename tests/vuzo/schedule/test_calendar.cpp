@@ -22,12 +22,23 @@ bool openDates(const Configurator& c) {
 
 DateSchedulePage* dates(const Configurator& c) { return static_cast<DateSchedulePage*>(c.page(kDates)); }
 
+QPushButton* calendarButton(const Configurator& c, int row) {
+    return dates(c)->findChild<QPushButton*>(QStringLiteral("Command5_%1").arg(row));
+}
+
+// Row `row`'s field of the date page, named by its column ("Text2" year … "Text6" minute).
+QLineEdit* rowField(const Configurator& c, const char* column, int row) {
+    return dates(c)->findChild<QLineEdit*>(QStringLiteral("%1_%2").arg(QLatin1String(column)).arg(row));
+}
+
 void pressCalendarButton(const Configurator& c, int row) {
-    QTest::mouseClick(dates(c)->calendarButtons[row], Qt::LeftButton);
+    QTest::mouseClick(calendarButton(c, row), Qt::LeftButton);
     settle();
 }
 
 CalendarWindow* calendar(const Configurator& c) { return c.form->findChild<CalendarWindow*>("Form2"); }
+
+QCalendarWidget* monthView(const CalendarWindow* window) { return window->findChild<QCalendarWidget*>("MonthView1"); }
 
 // Lets a closed window go the way of deleted objects.
 void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
@@ -65,8 +76,7 @@ bool clickDay(QCalendarWidget* view, QDate page, QDate date) {
 }
 
 QStringList rowDate(const Configurator& c, int row) {
-    const DateSchedulePage* page = dates(c);
-    return {page->yearFields[row]->text(), page->monthFields[row]->text(), page->dayFields[row]->text()};
+    return {rowField(c, "Text2", row)->text(), rowField(c, "Text3", row)->text(), rowField(c, "Text4", row)->text()};
 }
 
 }  // namespace
@@ -97,7 +107,8 @@ void TestCalendar::pictureOnTheButtons() {
             if (p.red() > 180 && p.green() < 80 && p.blue() < 80) ++red;
         }
     QVERIFY2(red >= 12, "the sheet's 12 is red");
-    for (const QPushButton* button : dates(c)->calendarButtons) {
+    for (int row = 0; row < DateSchedulePage::kRows; ++row) {
+        const QPushButton* button = calendarButton(c, row);
         QVERIFY(button->text().isEmpty());
         QVERIFY(!button->icon().isNull());
         QCOMPARE(button->iconSize(), QSize(24, 22));
@@ -138,10 +149,10 @@ void TestCalendar::pickFillsRowHarm() {
     CalendarWindow* form2 = calendar(c);
     QVERIFY(form2 && form2->isVisible());
     QCOMPARE(c.form->findChildren<CalendarWindow*>().size(), 1);
-    QCOMPARE(int(form2->targetRow), pressed.last());
+    QCOMPARE(int(form2->targetRow()), pressed.last());
     if (leavePage) c.clickTab(2, 1);
 
-    QVERIFY(clickDay(form2->calendar, page, date));
+    QVERIFY(clickDay(monthView(form2), page, date));
     QVERIFY(!form2->isVisible());
     QCOMPARE(dates(c)->isVisible(), !leavePage);
     for (int row = 0; row < DateSchedulePage::kRows; ++row)
@@ -159,14 +170,14 @@ void TestCalendar::windowDoesNotBlock() {
     QVERIFY(form2->isWindow());
     QCOMPARE(form2->windowTitle(), QStringLiteral("Form2"));
     QCOMPARE(form2->size(), hall::twipsRect(0, 0, 2685, 2415).size());
-    QCOMPARE(form2->calendar->geometry(), hall::twipsRect(60, 45, 2565, 2310));
+    QCOMPARE(monthView(form2)->geometry(), hall::twipsRect(60, 45, 2565, 2310));
     QVERIFY(!form2->isModal());
     QCOMPARE(QApplication::activeModalWidget(), nullptr);
     // The first month shown is today's.
-    QCOMPARE(form2->calendar->monthShown(), QDate::currentDate().month());
+    QCOMPARE(monthView(form2)->monthShown(), QDate::currentDate().month());
     // The main window goes on taking entries while the calendar is up.
-    QTest::keyClicks(dates(c)->hourFields[1], "25");
-    QCOMPARE(dates(c)->hourFields[1]->text(), QStringLiteral("23"));
+    QTest::keyClicks(rowField(c, "Text5", 1), "25");
+    QCOMPARE(rowField(c, "Text5", 1)->text(), QStringLiteral("23"));
 }
 
 void TestCalendar::reopensOnTheLastMonth() {
@@ -176,13 +187,13 @@ void TestCalendar::reopensOnTheLastMonth() {
     QVERIFY(openDates(c));
     pressCalendarButton(c, 0);
     CalendarWindow* form2 = calendar(c);
-    QVERIFY(clickDay(form2->calendar, QDate(2007, 8, 1), QDate(2007, 8, 15)));
+    QVERIFY(clickDay(monthView(form2), QDate(2007, 8, 1), QDate(2007, 8, 15)));
     pressCalendarButton(c, 6);
     flushDeletes();
     QCOMPARE(calendar(c), form2);  // hidden, not closed
     QVERIFY(form2->isVisible());
-    QCOMPARE(form2->calendar->yearShown(), 2007);
-    QCOMPARE(form2->calendar->monthShown(), 8);
+    QCOMPARE(monthView(form2)->yearShown(), 2007);
+    QCOMPARE(monthView(form2)->monthShown(), 8);
 }
 
 void TestCalendar::closeBoxClosesForGood() {
@@ -190,8 +201,8 @@ void TestCalendar::closeBoxClosesForGood() {
     QVERIFY(hall.layDefaults());
     Configurator c;
     QVERIFY(openDates(c));
-    QTest::keyClicks(dates(c)->yearFields[3], "2020");
-    QTest::keyClicks(dates(c)->monthFields[3], "4");
+    QTest::keyClicks(rowField(c, "Text2", 3), "2020");
+    QTest::keyClicks(rowField(c, "Text3", 3), "4");
     pressCalendarButton(c, 3);
     QPointer<CalendarWindow> first = calendar(c);
     QVERIFY(first);
@@ -204,8 +215,8 @@ void TestCalendar::closeBoxClosesForGood() {
     pressCalendarButton(c, 8);
     CalendarWindow* second = calendar(c);
     QVERIFY(second && second->isVisible());
-    QCOMPARE(int(second->targetRow), 8);
-    QVERIFY(clickDay(second->calendar, QDate(2012, 2, 1), QDate(2012, 2, 29)));
+    QCOMPARE(int(second->targetRow()), 8);
+    QVERIFY(clickDay(monthView(second), QDate(2012, 2, 1), QDate(2012, 2, 29)));
     QCOMPARE(rowDate(c, 8), (QStringList{"2012", "02", "29"}));
 }
 
@@ -217,10 +228,10 @@ void TestCalendar::earlyDatesCannotBePicked() {
     pressCalendarButton(c, 2);
     CalendarWindow* form2 = calendar(c);
     // January 2006 begins on a Sunday: its page opens with the last days of 2005.
-    QVERIFY(clickDay(form2->calendar, QDate(2006, 1, 1), QDate(2005, 12, 31)));
+    QVERIFY(clickDay(monthView(form2), QDate(2006, 1, 1), QDate(2005, 12, 31)));
     QVERIFY(form2->isVisible());
     QCOMPARE(rowDate(c, 2), QStringList(3, QString()));
-    QVERIFY(form2->calendar->selectedDate() >= QDate(2006, 1, 1));
+    QVERIFY(monthView(form2)->selectedDate() >= QDate(2006, 1, 1));
 }
 
 QTEST_MAIN(TestCalendar)

@@ -17,6 +17,14 @@ struct SchedulePages {
         auto* found = timeSlots.findChild<QLineEdit*>(name);
         return found ? found : dates.findChild<QLineEdit*>(name);
     }
+    // "Text8" hour or "Text7" minute of time slot `slot`.
+    QLineEdit* slotField(const char* column, int slot) {
+        return timeSlots.findChild<QLineEdit*>(QStringLiteral("%1_%2").arg(QLatin1String(column)).arg(slot));
+    }
+    // "Text3" month or "Text4" day of date row `row`.
+    QLineEdit* dateField(const char* column, int row) {
+        return dates.findChild<QLineEdit*>(QStringLiteral("%1_%2").arg(QLatin1String(column)).arg(row));
+    }
     TimeSlotPage timeSlots;
     DateSchedulePage dates;
 };
@@ -127,10 +135,10 @@ void TestScheduleFields::fieldRule() {
 
 void TestScheduleFields::dayNotCheckedAgainstMonth() {
     SchedulePages pages;
-    QTest::keyClicks(pages.dates.monthFields[3], "02");
-    paste(pages.dates.dayFields[3], "31");
-    QCOMPARE(pages.dates.monthFields[3]->text(), QStringLiteral("02"));
-    QCOMPARE(pages.dates.dayFields[3]->text(), QStringLiteral("31"));
+    QTest::keyClicks(pages.dateField("Text3", 3), "02");
+    paste(pages.dateField("Text4", 3), "31");
+    QCOMPARE(pages.dateField("Text3", 3)->text(), QStringLiteral("02"));
+    QCOMPARE(pages.dateField("Text4", 3)->text(), QStringLiteral("31"));
 }
 
 void TestScheduleFields::spinButton_data() {
@@ -183,7 +191,8 @@ void TestScheduleFields::spinButton() {
     auto* button = pages.timeSlots.findChild<SpinButton*>(spin);
     QVERIFY(button);
     const bool hour = spin.startsWith(QLatin1String("SpinButton2"));
-    QLineEdit* field = (hour ? pages.timeSlots.hourFields : pages.timeSlots.minuteFields)[3];
+    const char* column = hour ? "Text8" : "Text7";
+    QLineEdit* field = pages.slotField(column, 3);
     QTest::keyClicks(field, typed);
     for (const QChar c : clicks) {
         if (c == '+')
@@ -194,8 +203,9 @@ void TestScheduleFields::spinButton() {
     QCOMPARE(field->text(), shown);
     QCOMPARE(button->value(), value);
     // Neighbouring slots keep their own fields and values.
-    QCOMPARE((hour ? pages.timeSlots.hourFields : pages.timeSlots.minuteFields)[2]->text(), QString());
-    QCOMPARE((hour ? pages.timeSlots.hourSpinButtons : pages.timeSlots.minuteSpinButtons)[4]->value(), hour ? 1 : 0);
+    QCOMPARE(pages.slotField(column, 2)->text(), QString());
+    const QString neighbour = (hour ? QStringLiteral("SpinButton2_%1") : QStringLiteral("SpinButton1_%1")).arg(4);
+    QCOMPARE(pages.timeSlots.findChild<SpinButton*>(neighbour)->value(), hour ? 1 : 0);
 }
 
 QTEST_MAIN(TestScheduleFields)
