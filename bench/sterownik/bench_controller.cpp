@@ -12,6 +12,7 @@
 #include "report.h"
 
 #include "lamp_state.h"
+#include "result.h"
 
 #include <mosquitto.h>
 #include <signal.h>
@@ -78,12 +79,15 @@ int StopSignals() {
 Duration OwnCpuTime() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
-    const auto time = [](const timeval& t) { return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec); };
+    const auto time = [](const timeval& t) {
+        return std::chrono::seconds(t.tv_sec) + std::chrono::microseconds(t.tv_usec);
+    };
     return time(usage.ru_utime) + time(usage.ru_stime);
 }
 
 double PercentOf(Duration cpu, Duration wall) {
-    return wall > Duration::zero() ? 100.0 * std::chrono::duration<double>(cpu) / std::chrono::duration<double>(wall) : 0;
+    return wall > Duration::zero() ? 100.0 * std::chrono::duration<double>(cpu) / std::chrono::duration<double>(wall)
+                                   : 0;
 }
 
 // A client's own messages, one in flight at a time.
@@ -110,23 +114,26 @@ struct Floors {
     LatencySummary roundTrip, replace;
 };
 
-// One replace of actual.txt, timed; nothing when it fails.
-std::optional<Duration> TimedReplace(const std::filesystem::path& file, bool lit, std::string& error) {
+// One replace of actual.txt, timed; fails with the reason it could not be written.
+hall::Result<Duration> TimedReplace(const std::filesystem::path& file, bool lit) {
     hall::LampStates states = hall::AllOffStates();
     if (lit) states.fill(hall::kStateOn);
     const TimePoint start = Clock::now();
-    if (!hall::WriteStateFile(states, file, &error)) return std::nullopt;
+    if (const hall::Status written = hall::WriteStateFile(states, file); !written)
+        return hall::Unexpected(written.error());
     return Clock::now() - start;
 }
 
-std::optional<Floors> MeasureFloors(DriverClient& client, const std::filesystem::path& directory, std::string& error) {
+hall::Result<Floors> MeasureFloors(DriverClient& client, const std::filesystem::path& directory) {
     const std::string topic = "bench/obieg";
     std::error_code ec;
     std::filesystem::create_directories(directory, ec);
     const std::filesystem::path file = directory / hall::kStateFilePath.filename();
-    if (!client.subscribe({topic}, error)) return std::nullopt;
+    if (const hall::Status subscribed = client.subscribe({topic}); !subscribed)
+        return hall::Unexpected(subscribed.error());
     RoundTrips trips;
     std::vector<Duration> replaces;
+    hall::Status replaced;  // the first failed replace ends them
     client.setSink(&trips);
     TimePoint nextTrip = Clock::now(), nextReplace = nextTrip + kOneHallPeriod / 2;
     const RunEnd end = client.run(
@@ -138,16 +145,20 @@ std::optional<Floors> MeasureFloors(DriverClient& client, const std::filesystem:
                 client.publish(topic, "1");
                 nextTrip += kOneHallPeriod;
             }
-            if (now >= nextReplace && replaces.size() < kFloorSamples && error.empty()) {
-                if (const std::optional<Duration> took = TimedReplace(file, replaces.size() % 2, error)) replaces.push_back(*took);
+            if (now >= nextReplace && replaces.size() < kFloorSamples && replaced) {
+                if (const hall::Result<Duration> took = TimedReplace(file, replaces.size() % 2); took)
+                    replaces.push_back(*took);
+                else
+                    replaced = hall::Unexpected(took.error());
                 nextReplace += kOneHallPeriod;
             }
             return std::min(nextTrip, nextReplace);
         });
     client.setSink(nullptr);
     if (end == RunEnd::Finished) return Floors{Summarize(trips.samples), Summarize(replaces)};
-    if (error.empty()) error = end == RunEnd::Stopped ? client.stopReason() : "obieg przez brokera nie wrócił na czas";
-    return std::nullopt;
+    if (!replaced) return hall::Unexpected(replaced.error());
+    if (end == RunEnd::Stopped) return hall::Unexpected(client.stopReason());
+    return hall::Unexpected("obieg przez brokera nie wrócił na czas");
 }
 
 std::string LogTail(const std::filesystem::path& file) {
@@ -164,28 +175,32 @@ class Halls {
 public:
     Halls(const std::filesystem::path& root, std::vector<std::string> names) : root_(root), names_(std::move(names)) {}
 
-    bool start(int port, std::string& error) {
+    hall::Status start(int port) {
         for (const std::string& name : names_) {
-            if (!LayOutHall(root_ / name, port, kDelayMinutes, error)) return false;
-            controllers_.push_back(std::make_unique<ChildProcess>(
-                SpawnRequest{{STEROWNIK_PROGRAM}, WorkingDirectory(root_ / name), root_ / (name + ".log"), false}));
-            if (!controllers_.back()->started()) {
-                error = controllers_.back()->error();
-                return false;
-            }
+            if (const hall::Status laidOut = LayOutHall(root_ / name, port, kDelayMinutes); !laidOut) return laidOut;
+            hall::Result<std::unique_ptr<ChildProcess>> controller = ChildProcess::Start(
+                SpawnRequest{{STEROWNIK_PROGRAM}, WorkingDirectory(root_ / name), root_ / (name + ".log"), false});
+            if (!controller) return hall::Unexpected(controller.error());
+            controllers_.push_back(std::move(*controller));
         }
-        return true;
+        return {};
     }
 
-    bool waitReady(DriverClient& client, EventTracker& tracker, std::string& error) {
+    hall::Status waitReady(DriverClient& client, EventTracker& tracker) {
         const int all = static_cast<int>(names_.size());
-        const RunEnd end = client.run(Clock::now() + kReadyTime, [&] { return tracker.readyHalls() == all; },
-                                      [](TimePoint now) { return now + 1s; });
-        if (end == RunEnd::Finished) return true;
-        error = end == RunEnd::Stopped ? client.stopReason()
-                                       : std::to_string(tracker.readyHalls()) + " z " + std::to_string(all) +
-                                             " sterowników gotowych po 30 s (online i 108 lamp)" + endedOnes();
-        return false;
+        const RunEnd end = client.run(
+            Clock::now() + kReadyTime, [&] { return tracker.readyHalls() == all; },
+            [](TimePoint now) { return now + 1s; });
+        if (end == RunEnd::Finished) return {};
+        if (end == RunEnd::Stopped) return hall::Unexpected(client.stopReason());
+        return hall::Unexpected(std::to_string(tracker.readyHalls()) + " z " + std::to_string(all) +
+                                " sterowników gotowych po 30 s (online i 108 lamp)" + endedOnes());
+    }
+
+    // Ready only once started: a hall that failed to start is not waited for.
+    hall::Status startReady(int port, DriverClient& client, EventTracker& tracker) {
+        const hall::Status started = start(port);
+        return started ? waitReady(client, tracker) : started;
     }
 
     const std::vector<std::string>& names() const { return names_; }
@@ -203,7 +218,8 @@ private:
         std::string text;
         for (std::size_t i = 0; i < controllers_.size(); ++i)
             if (controllers_[i]->ended())
-                text += "\nsterownik hali " + names_[i] + " zakończył działanie:\n" + LogTail(root_ / (names_[i] + ".log"));
+                text +=
+                    "\nsterownik hali " + names_[i] + " zakończył działanie:\n" + LogTail(root_ / (names_[i] + ".log"));
         return text;
     }
 
@@ -213,15 +229,17 @@ private:
 };
 
 // Sends the plan's events on time, and waits for the late ones up to the grace.
-bool DriveEvents(DriverClient& client, EventTracker& tracker, const EventPlan& plan, const std::vector<std::string>& names,
-                 std::string& error) {
+hall::Status DriveEvents(DriverClient& client, EventTracker& tracker, const EventPlan& plan,
+                         const std::vector<std::string>& names) {
     std::vector<std::array<std::string, hall::kSensorCount>> topics(names.size());
     for (std::size_t h = 0; h < names.size(); ++h)
-        for (int k = 1; k <= hall::kSensorCount; ++k) topics[h][k - 1] = "hala/" + names[h] + "/czujnik/" + std::to_string(k);
+        for (int k = 1; k <= hall::kSensorCount; ++k)
+            topics[h][k - 1] = "hala/" + names[h] + "/czujnik/" + std::to_string(k);
     const TimePoint start = Clock::now();
     std::size_t next = 0;
     const RunEnd end = client.run(
-        start + plan.length() + kGrace, [&] { return next == plan.size() && tracker.backCount() == tracker.sentCount(); },
+        start + plan.length() + kGrace,
+        [&] { return next == plan.size() && tracker.backCount() == tracker.sentCount(); },
         [&](TimePoint now) {
             for (; next < plan.size() && start + plan[next].at <= now; ++next) {
                 const PlannedEvent event = plan[next];
@@ -230,9 +248,8 @@ bool DriveEvents(DriverClient& client, EventTracker& tracker, const EventPlan& p
             }
             return next < plan.size() ? start + plan[next].at : now + 1s;
         });
-    if (end != RunEnd::Stopped) return true;
-    error = client.stopReason();
-    return false;
+    if (end == RunEnd::Stopped) return hall::Unexpected(client.stopReason());
+    return {};
 }
 
 std::vector<std::string> HallNames(int count, const std::string& stem) {
@@ -250,17 +267,18 @@ long Median(std::vector<long> values) {
     return values[(values.size() - 1) / 2];
 }
 
-bool OneHall(DriverClient& client, const std::filesystem::path& root, int port, Figures& figures, std::string& error) {
+hall::Status OneHall(DriverClient& client, const std::filesystem::path& root, int port, Figures& figures) {
     Halls halls(root, {"pomiar"});
     EventTracker tracker(halls.names());
     client.setSink(&tracker);
-    const bool ran = halls.start(port, error) && halls.waitReady(client, tracker, error) &&
-                     DriveEvents(client, tracker, EventPlan(1, kOneHallPeriod, kOneHallEvents), halls.names(), error);
+    hall::Status ran = halls.startReady(port, client, tracker);
+    if (ran) ran = DriveEvents(client, tracker, EventPlan(1, kOneHallPeriod, kOneHallEvents), halls.names());
     client.setSink(nullptr);
     figures.oneHall = Summarize(tracker.latencies());
     figures.oneHallSent = tracker.sentCount();
-    if (ran && !halls.stop()) error = "sterownik nie zakończył się na SIGTERM";
-    return ran && error.empty();
+    if (!ran) return ran;
+    if (!halls.stop()) return hall::Unexpected("sterownik nie zakończył się na SIGTERM");
+    return {};
 }
 
 void TakeResources(const Halls& halls, Figures& figures) {
@@ -280,16 +298,17 @@ Duration ControllersCpu(const Halls& halls) {
     return sum;
 }
 
-bool ManyHalls(DriverClient& client, BrokerProcess& broker, const std::filesystem::path& root, Figures& figures,
-               std::string& error) {
+hall::Status ManyHalls(DriverClient& client, BrokerProcess& broker, const std::filesystem::path& root,
+                       Figures& figures) {
     Halls halls(root, HallNames(kHalls, "hala"));
     EventTracker tracker(halls.names());
     client.setSink(&tracker);
-    if (!halls.start(broker.port(), error) || !halls.waitReady(client, tracker, error)) return false;
+    if (const hall::Status ready = halls.startReady(broker.port(), client, tracker); !ready) return ready;
     const TimePoint start = Clock::now();
     const Duration brokerBefore = broker.process().cpuTime().value_or(Duration::zero());
     const Duration controllersBefore = ControllersCpu(halls), ownBefore = OwnCpuTime();
-    const bool ran = DriveEvents(client, tracker, EventPlan(kHalls, kHallPeriod, kEventsPerHall), halls.names(), error);
+    const hall::Status ran =
+        DriveEvents(client, tracker, EventPlan(kHalls, kHallPeriod, kEventsPerHall), halls.names());
     const Duration wall = Clock::now() - start;
     figures.brokerCpuPercent = PercentOf(broker.process().cpuTime().value_or(Duration::zero()) - brokerBefore, wall);
     figures.controllersCpuPercent = PercentOf(ControllersCpu(halls) - controllersBefore, wall);
@@ -299,47 +318,56 @@ bool ManyHalls(DriverClient& client, BrokerProcess& broker, const std::filesyste
     figures.manySent = tracker.sentCount();
     figures.many = Summarize(tracker.latencies());
     TakeResources(halls, figures);
-    if (ran && !halls.stop()) error = "nie każdy sterownik zakończył się na SIGTERM";
-    return ran && error.empty();
+    if (!ran) return ran;
+    if (!halls.stop()) return hall::Unexpected("nie każdy sterownik zakończył się na SIGTERM");
+    return {};
 }
 
 bool AllMet(const std::vector<Row>& rows) {
     return std::none_of(rows.begin(), rows.end(), [](const Row& row) { return row.verdict.starts_with("NOT MET"); });
 }
 
-int Run() {
-    const TemporaryDirectory root;
-    if (root.path().empty()) {
-        std::cerr << "bench_controller: nie można utworzyć katalogu tymczasowego\n";
-        return 2;
-    }
-    const int signals = StopSignals();
-    BrokerProcess broker;
-    std::string error;
-    if (signals < 0 || !broker.start(root.path(), error)) {
-        std::cerr << "bench_controller: " << (signals < 0 ? "nie można przejąć sygnałów" : error) << '\n';
-        return 2;
-    }
-    DriverClient client({{signals, [] { return std::string("przerwano sygnałem"); }},
-                         {broker.log(), [&] { return broker.readLog() ? std::string() : "mosquitto zakończył działanie"; }}});
-    Figures figures;
-    const auto step = [&](const char* what, auto&& part) {
-        std::cerr << what << "...\n";
-        return part();
-    };
-    std::optional<Floors> floors;
-    const bool measured =
-        client.connect(broker.port(), error) && client.subscribe(EventTracker::Subscriptions(), error) &&
-        step("obieg przez brokera i zapis actual.txt",
-             [&] { return (floors = MeasureFloors(client, root.path() / "podloga", error)).has_value(); }) &&
-        step("jedna hala, 1000 zdarzeń", [&] { return OneHall(client, root.path(), broker.port(), figures, error); }) &&
-        step("100 hal przez 60 s", [&] { return ManyHalls(client, broker, root.path(), figures, error); });
-    if (!measured) {
-        std::cerr << "bench_controller: " << error << '\n';
-        return 2;
-    }
+// Everything measured into `figures`, each part announced on standard error.
+hall::Status Measure(DriverClient& client, BrokerProcess& broker, const std::filesystem::path& root, Figures& figures) {
+    if (const hall::Status connected = client.connect(broker.port()); !connected) return connected;
+    if (const hall::Status subscribed = client.subscribe(EventTracker::Subscriptions()); !subscribed) return subscribed;
+    std::cerr << "obieg przez brokera i zapis actual.txt...\n";
+    const hall::Result<Floors> floors = MeasureFloors(client, root / "podloga");
+    if (!floors) return hall::Unexpected(floors.error());
     figures.brokerRoundTrip = floors->roundTrip;
     figures.durableReplace = floors->replace;
+    std::cerr << "jedna hala, 1000 zdarzeń...\n";
+    if (const hall::Status measured = OneHall(client, root, broker.port(), figures); !measured) return measured;
+    std::cerr << "100 hal przez 60 s...\n";
+    return ManyHalls(client, broker, root, figures);
+}
+
+// A stop signal, or mosquitto ending, ends the run with its reason.
+std::vector<Watch> StopWatches(int signals, BrokerProcess& broker) {
+    return {{signals, []() -> hall::Status { return hall::Unexpected("przerwano sygnałem"); }},
+            {broker.log(), [&broker]() -> hall::Status {
+                 if (broker.readLog()) return {};
+                 return hall::Unexpected("mosquitto zakończył działanie");
+             }}};
+}
+
+// Exit status 2: the run could not be measured, for this reason.
+int Unmeasured(std::string_view reason) {
+    std::cerr << "bench_controller: " << reason << '\n';
+    return 2;
+}
+
+int Run() {
+    const TemporaryDirectory root;
+    if (root.path().empty()) return Unmeasured("nie można utworzyć katalogu tymczasowego");
+    const int signals = StopSignals();
+    if (signals < 0) return Unmeasured("nie można przejąć sygnałów");
+    BrokerProcess broker;
+    if (const hall::Status started = broker.start(root.path()); !started) return Unmeasured(started.error());
+    DriverClient client(StopWatches(signals, broker));
+    Figures figures;
+    if (const hall::Status measured = Measure(client, broker, root.path(), figures); !measured)
+        return Unmeasured(measured.error());
     const std::vector<Row> rows = ReportRows(figures);
     std::cout << FormatTable(rows);
     return AllMet(rows) ? 0 : 1;

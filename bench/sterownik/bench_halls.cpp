@@ -16,22 +16,30 @@ hall::SceneBoxes ZoneBoxes(int input) {
     return boxes;
 }
 
+// sc1.txt … sc8.txt, each lighting its input's zone.
+hall::Status WriteZones(const std::filesystem::path& work) {
+    for (int k = 1; k <= hall::kSensorCount; ++k) {
+        hall::Status written = hall::WriteSceneCommandFile(work / hall::SceneCommandFilePath(k), ZoneBoxes(k));
+        if (!written) return written;
+    }
+    return {};
+}
+
 }  // namespace
 
-bool LayOutHall(const std::filesystem::path& hall, int port, std::string_view delayMinutes, std::string& error) {
+hall::Status LayOutHall(const std::filesystem::path& hall, int port, std::string_view delayMinutes) {
     const std::filesystem::path work = WorkingDirectory(hall);
     std::error_code ec;
-    if (!std::filesystem::create_directories(work, ec)) {
-        error = "nie można utworzyć katalogu " + work.string() + ": " + ec.message();
-        return false;
-    }
-    bool written = hall::WriteStateFile(hall::AllOffStates(), work / hall::kStateFilePath, &error);
-    for (int k = 1; written && k <= hall::kSensorCount; ++k)
-        written = hall::WriteSceneCommandFile(work / hall::SceneCommandFilePath(k), ZoneBoxes(k), &error);
-    written = written && hall::WriteDelayFile(delayMinutes, work / hall::kDelayFilePath, &error);
+    if (!std::filesystem::create_directories(work, ec))
+        return hall::Unexpected("nie można utworzyć katalogu " + work.string() + ": " + ec.message());
+    if (hall::Status written = hall::WriteStateFile(hall::AllOffStates(), work / hall::kStateFilePath); !written)
+        return written;
+    if (hall::Status written = WriteZones(work); !written) return written;
+    if (hall::Status written = hall::WriteDelayFile(delayMinutes, work / hall::kDelayFilePath); !written)
+        return written;
     // The hall's name is its directory's: only the broker is set.
     const std::string config = "broker 127.0.0.1:" + std::to_string(port) + "\n";
-    return written && hall::WriteFileAtomically(work / hall::kControllerConfigPath, config, &error);
+    return hall::WriteFileAtomically(work / hall::kControllerConfigPath, config);
 }
 
 }  // namespace bench

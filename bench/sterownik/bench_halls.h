@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lamp_state.h"
+#include "result.h"
 #include "scene_files.h"
 
 #include <filesystem>
@@ -22,8 +23,8 @@ constexpr LampBlock ZoneLamps(int input) {
 
 // A hall in `hall`: actual.txt all off, sc1.txt … sc8.txt the zones above,
 // and konfigurator/ with the switch-off delay and the broker's port.
-// False with the reason when a file cannot be written.
-bool LayOutHall(const std::filesystem::path& hall, int port, std::string_view delayMinutes, std::string& error);
+// Fails with the reason when a file cannot be written.
+hall::Status LayOutHall(const std::filesystem::path& hall, int port, std::string_view delayMinutes);
 
 inline std::filesystem::path WorkingDirectory(const std::filesystem::path& hall) { return hall / "konfigurator"; }
 

@@ -51,33 +51,32 @@ std::string Config(int port) {
 
 }  // namespace
 
-bool BrokerProcess::start(const std::filesystem::path& directory, std::string& error) {
+hall::Status BrokerProcess::start(const std::filesystem::path& directory) {
     port_ = FreePort();
+    if (port_ == 0) return hall::Unexpected("nie można przygotować brokera: brak wolnego portu");
     const std::filesystem::path config = directory / "mosquitto.conf";
-    if (port_ == 0 || !hall::WriteFileAtomically(config, Config(port_), &error)) {
-        error = "nie można przygotować brokera: " + (port_ == 0 ? std::string("brak wolnego portu") : error);
-        return false;
-    }
-    process_ = std::make_unique<ChildProcess>(SpawnRequest{{"/usr/sbin/mosquitto", "-c", config.string()}, directory, {}, true});
-    if (!process_->started()) {
-        error = process_->error();
-        return false;
-    }
+    if (const hall::Status written = hall::WriteFileAtomically(config, Config(port_)); !written)
+        return hall::Unexpected("nie można przygotować brokera: " + written.error());
+    hall::Result<std::unique_ptr<ChildProcess>> process =
+        ChildProcess::Start(SpawnRequest{{"/usr/sbin/mosquitto", "-c", config.string()}, directory, {}, true});
+    if (!process) return hall::Unexpected(process.error());
+    process_ = std::move(*process);
+    return awaitRunning();
+}
+
+hall::Status BrokerProcess::awaitRunning() {
     std::string seen;
     const TimePoint end = Clock::now() + kStartTime;
     std::array<char, 4096> buffer;
     while (seen.find(kRunning) == std::string::npos) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
         pollfd fd{log(), POLLIN, 0};
-        const ssize_t got = left > 0 && ::poll(&fd, 1, static_cast<int>(left)) > 0
-                                ? ::read(log(), buffer.data(), buffer.size()) : 0;
-        if (got <= 0) {
-            error = "mosquitto nie wystartował w ciągu 5 s: " + seen;
-            return false;
-        }
+        const ssize_t got =
+            left > 0 && ::poll(&fd, 1, static_cast<int>(left)) > 0 ? ::read(log(), buffer.data(), buffer.size()) : 0;
+        if (got <= 0) return hall::Unexpected("mosquitto nie wystartował w ciągu 5 s: " + seen);
         seen.append(buffer.data(), static_cast<std::size_t>(got));
     }
-    return true;
+    return {};
 }
 
 bool BrokerProcess::readLog() {

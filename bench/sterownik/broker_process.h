@@ -1,6 +1,7 @@
 #pragma once
 
 #include "child_process.h"
+#include "result.h"
 
 #include <filesystem>
 #include <memory>
@@ -12,8 +13,8 @@ namespace bench {
 // with room queued for every message of the run.
 class BrokerProcess {
 public:
-    // False with the reason when it is not running within a few seconds.
-    bool start(const std::filesystem::path& directory, std::string& error);
+    // Fails with the reason when it is not running within a few seconds.
+    hall::Status start(const std::filesystem::path& directory);
     int port() const { return port_; }
     // What mosquitto prints, to be polled with the rest.
     int log() const { return process_ ? process_->output() : -1; }
@@ -22,6 +23,8 @@ public:
     ChildProcess& process() { return *process_; }
 
 private:
+    hall::Status awaitRunning();
+
     int port_ = 0;
     std::unique_ptr<ChildProcess> process_;
     std::string pending_;  // a line not yet ended

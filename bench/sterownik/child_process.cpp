@@ -54,23 +54,31 @@ std::string ProcFile(pid_t pid, const char* name) {
 
 }  // namespace
 
-ChildProcess::ChildProcess(const SpawnRequest& request) {
+hall::Result<std::unique_ptr<ChildProcess>> ChildProcess::Start(const SpawnRequest& request) {
+    std::unique_ptr<ChildProcess> child(new ChildProcess);
+    if (const hall::Status spawned = child->spawn(request); !spawned) return hall::Unexpected(spawned.error());
+    return child;
+}
+
+hall::Status ChildProcess::spawn(const SpawnRequest& request) {
     std::vector<char*> arguments;
     for (const std::string& argument : request.arguments) arguments.push_back(const_cast<char*>(argument.c_str()));
     arguments.push_back(nullptr);
     int ends[2] = {-1, -1};
     if (request.piped ? ::pipe2(ends, O_CLOEXEC) != 0
-                      : (ends[1] = ::open(request.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)) < 0) {
-        error_ = "nie można przygotować wyjścia programu " + request.arguments[0] + ": " + std::strerror(errno);
-        return;
-    }
+                      : (ends[1] = ::open(request.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)) < 0)
+        return hall::Unexpected("nie można przygotować wyjścia programu " + request.arguments[0] + ": " +
+                                std::strerror(errno));
     const std::string directory = request.directory.string();
     const pid_t parent = ::getpid();
     pid_ = ::fork();
     if (pid_ == 0) BecomeChild(arguments.data(), directory.c_str(), ends[1], parent);
-    if (pid_ < 0) error_ = "nie można uruchomić " + request.arguments[0] + ": " + std::strerror(errno);
+    hall::Status forked;
+    if (pid_ < 0)
+        forked = hall::Unexpected("nie można uruchomić " + request.arguments[0] + ": " + std::strerror(errno));
     ::close(ends[1]);
     output_ = ends[0];
+    return forked;
 }
 
 bool ChildProcess::ended() {

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "latency.h"
+#include "result.h"
 
 #include <sys/types.h>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,13 +26,12 @@ struct SpawnRequest {
 // when the benchmark does, however that ends, so that none is left behind.
 class ChildProcess {
 public:
-    explicit ChildProcess(const SpawnRequest& request);
+    // Fails with the reason when it cannot be started.
+    static hall::Result<std::unique_ptr<ChildProcess>> Start(const SpawnRequest& request);
     ~ChildProcess() { stop(); }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool started() const { return pid_ > 0; }
-    const std::string& error() const { return error_; }
     pid_t pid() const { return pid_; }
     // The read end of the output pipe; -1 without one.
     int output() const { return output_; }
@@ -49,11 +50,12 @@ public:
     std::optional<Duration> cpuTime() const;
 
 private:
+    ChildProcess() = default;
+    hall::Status spawn(const SpawnRequest& request);
     std::optional<long> MemoryKiB(const char* file, std::string_view key) const;
 
     pid_t pid_ = -1;
     int output_ = -1;
-    std::string error_;
 };
 
 }  // namespace bench

@@ -40,32 +40,30 @@ DriverClient::~DriverClient() {
     mosquitto_destroy(client_);
 }
 
-bool DriverClient::connect(int port, std::string& error) {
+hall::Status DriverClient::connect(int port) {
     const int rc = client_ ? mosquitto_connect(client_, "127.0.0.1", port, kKeepAliveSeconds) : MOSQ_ERR_NOMEM;
-    if (rc != MOSQ_ERR_SUCCESS) {
-        error = std::string("nie można połączyć się z brokerem: ") + mosquitto_strerror(rc);
-        return false;
-    }
-    return runUntil(connected_, error, "połączenia");
+    if (rc != MOSQ_ERR_SUCCESS)
+        return hall::Unexpected(std::string("nie można połączyć się z brokerem: ") + mosquitto_strerror(rc));
+    return runUntil(connected_, "połączenia");
 }
 
-bool DriverClient::subscribe(const std::vector<std::string>& topics, std::string& error) {
+hall::Status DriverClient::subscribe(const std::vector<std::string>& topics) {
     std::vector<char*> list;
     for (const std::string& topic : topics) list.push_back(const_cast<char*>(topic.c_str()));
     subscribed_ = false;
-    const int rc = mosquitto_subscribe_multiple(client_, nullptr, static_cast<int>(list.size()), list.data(), 1, 0, nullptr);
-    if (rc != MOSQ_ERR_SUCCESS) {
-        error = std::string("nie można zasubskrybować: ") + mosquitto_strerror(rc);
-        return false;
-    }
-    return runUntil(subscribed_, error, "subskrypcji");
+    const int rc =
+        mosquitto_subscribe_multiple(client_, nullptr, static_cast<int>(list.size()), list.data(), 1, 0, nullptr);
+    if (rc != MOSQ_ERR_SUCCESS)
+        return hall::Unexpected(std::string("nie można zasubskrybować: ") + mosquitto_strerror(rc));
+    return runUntil(subscribed_, "subskrypcji");
 }
 
-bool DriverClient::runUntil(bool& flag, std::string& error, const char* what) {
-    const RunEnd end = run(Clock::now() + kHandshakeTime, [&] { return flag; }, [](TimePoint now) { return now + kHousekeeping; });
-    if (end == RunEnd::Finished) return true;
-    error = std::string("broker nie potwierdził ") + what + (end == RunEnd::Stopped ? ": " + stopReason_ : " w ciągu 5 s");
-    return false;
+hall::Status DriverClient::runUntil(bool& flag, const char* what) {
+    const RunEnd end = run(
+        Clock::now() + kHandshakeTime, [&] { return flag; }, [](TimePoint now) { return now + kHousekeeping; });
+    if (end == RunEnd::Finished) return {};
+    return hall::Unexpected(std::string("broker nie potwierdził ") + what +
+                            (end == RunEnd::Stopped ? ": " + stopReason_ : " w ciągu 5 s"));
 }
 
 void DriverClient::publish(const std::string& topic, std::string_view payload) {
@@ -95,12 +93,19 @@ RunEnd DriverClient::run(TimePoint until, const std::function<bool()>& finished,
         }
         if (fds[0].revents & (POLLIN | POLLERR | POLLHUP)) mosquitto_loop_read(client_, 1);
         if ((fds[0].revents & POLLOUT) && mosquitto_socket(client_) >= 0) mosquitto_loop_write(client_, 1);
-        for (std::size_t i = 0; i < watches_.size(); ++i) {
-            if (!(fds[i + 1].revents & (POLLIN | POLLHUP))) continue;
-            stopReason_ = watches_[i].readable();
-            if (!stopReason_.empty()) return RunEnd::Stopped;
-        }
+        if (stoppedByWatch(fds)) return RunEnd::Stopped;
     }
+}
+
+bool DriverClient::stoppedByWatch(const std::vector<pollfd>& fds) {
+    for (std::size_t i = 0; i < watches_.size(); ++i) {
+        if (!(fds[i + 1].revents & (POLLIN | POLLHUP))) continue;
+        const hall::Status goOn = watches_[i].readable();
+        if (goOn) continue;
+        stopReason_ = goOn.error();
+        return true;
+    }
+    return false;
 }
 
 void DriverClient::OnConnect(mosquitto*, void* self, int rc) { static_cast<DriverClient*>(self)->connected_ = rc == 0; }

@@ -2,20 +2,22 @@
 
 #include "event_tracker.h"
 #include "latency.h"
+#include "result.h"
 
 #include <functional>
 #include <string>
 #include <vector>
 
 struct mosquitto;
+struct pollfd;
 struct mosquitto_message;
 
 namespace bench {
 
-// Another descriptor the loop waits on; its handler gives the reason to stop, or nothing to go on.
+// Another descriptor the loop waits on; its handler fails with the reason to stop, or succeeds to go on.
 struct Watch {
     int fd;
-    std::function<std::string()> readable;
+    std::function<hall::Status()> readable;
 };
 
 enum class RunEnd { Finished, TimedOut, Stopped };
@@ -29,8 +31,8 @@ public:
     DriverClient(const DriverClient&) = delete;
     DriverClient& operator=(const DriverClient&) = delete;
 
-    bool connect(int port, std::string& error);
-    bool subscribe(const std::vector<std::string>& topics, std::string& error);
+    hall::Status connect(int port);
+    hall::Status subscribe(const std::vector<std::string>& topics);
     void setSink(MessageSink* sink) { sink_ = sink; }
     // Not retained, QoS 1, written out at once.
     void publish(const std::string& topic, std::string_view payload);
@@ -45,7 +47,9 @@ private:
     static void OnConnect(mosquitto* client, void* self, int rc);
     static void OnSubscribe(mosquitto* client, void* self, int mid, int count, const int* granted);
     static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
-    bool runUntil(bool& flag, std::string& error, const char* what);
+    hall::Status runUntil(bool& flag, const char* what);
+    // Whether a watch whose descriptor is ready says to stop, its reason kept.
+    bool stoppedByWatch(const std::vector<pollfd>& fds);
 
     std::vector<Watch> watches_;
     mosquitto* client_ = nullptr;
