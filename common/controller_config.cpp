@@ -144,7 +144,9 @@ const std::map<std::string, KeyReader, std::less<>>& Readers() {
 struct Reader {
     ControllerConfig& config;
     std::set<std::string, std::less<>> keysSeen;
-    std::set<std::string, std::less<>> topicsSeen;
+    std::set<std::string, std::less<>> inputTopics;
+    std::set<std::string, std::less<>> lampTopics;
+    SourceLine line;
 
     Status take(const Words& words) {
         const std::string_view key = words[0];
@@ -181,26 +183,26 @@ struct Reader {
             slot = &command.topic;
         }
         // One topic gives one event: an input's topic serves no other input.
-        if (!lamp && !topicsSeen.insert(std::string(topic)).second) return Bad("temat użyty już dla innego wejścia");
+        if (!lamp && !inputTopics.insert(std::string(topic)).second) return Bad("temat użyty już dla innego wejścia");
+        // A lamp's command heard as an input would switch the hall at every publication.
+        if ((lamp ? inputTopics : lampTopics).contains(topic)) return Bad("temat wejścia i lampy zarazem");
+        if (lamp) lampTopics.insert(std::string(topic));
         *slot = std::string(topic);
+        config.topicLines.try_emplace(std::string(topic), line);
         return {};
     }
 };
-
-std::string LineError(std::size_t number, std::string_view line, std::string_view reason) {
-    return kControllerConfigPath.string() + ", wiersz " + std::to_string(number) + ": " + std::string(reason) + ": \"" +
-           QuotedForLog(line) + "\"";
-}
 
 template <typename Lines>
 Result<ControllerConfig> ParseLines(const Lines& lines, std::string_view defaultName) {
     ControllerConfig config;
     config.name = std::string(defaultName);
-    Reader reader{config, {}, {}};
+    Reader reader{config, {}, {}, {}, {}};
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Words words = SplitWords(lines[i]);
         if (words.empty()) continue;
-        if (const Status taken = reader.take(words); !taken) return Bad(LineError(i + 1, lines[i], taken.error()));
+        reader.line = {i + 1, std::string(lines[i])};
+        if (const Status taken = reader.take(words); !taken) return Bad(LineError(reader.line, taken.error()));
     }
     if (!IsValidHallName(config.name))
         return Bad("nazwa hali \"" + QuotedForLog(config.name) +
@@ -237,6 +239,11 @@ Result<ControllerConfig> ReadControllerConfig(const std::filesystem::path& file,
     const std::optional<std::vector<std::string>> lines = ReadLines(file, kConfigLimit);
     if (!lines) return Bad("nie można odczytać pliku " + file.string() + " (najwyżej 64 KiB)");
     return ParseLines(*lines, defaultName);
+}
+
+std::string LineError(const SourceLine& line, std::string_view reason) {
+    return kControllerConfigPath.string() + ", wiersz " + std::to_string(line.number) + ": " + std::string(reason) +
+           ": \"" + QuotedForLog(line.text) + "\"";
 }
 
 std::string KeyName(int key) { return std::string(1, char('A' + key / 4)) + char('1' + key % 4); }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,14 @@ struct LampCommand {
     std::string topic;  // empty: none
     std::string on = "ON";
     std::string off = "OFF";
+    bool operator==(const LampCommand&) const = default;
+};
+
+// A line of the file, by its number from 1.
+struct SourceLine {
+    std::size_t number = 0;
+    std::string text;
+    bool operator==(const SourceLine&) const = default;
 };
 
 struct ControllerConfig {
@@ -37,6 +46,10 @@ struct ControllerConfig {
     // removed from it when off.
     bool discovery = true;
     std::string discoveryPrefix = "homeassistant";
+    // Where each device topic was given, for the checks that only the
+    // controller can make; an error then names the line as the reader's do.
+    std::map<std::string, SourceLine, std::less<>> topicLines;
+    bool operator==(const ControllerConfig&) const = default;
 };
 
 // Not empty, no "+", "#" or NUL, no "/" at either end.
@@ -54,12 +67,16 @@ bool IsValidHallName(std::string_view name);
 //   wykrywanie tak|nie                 (tak by default)
 //   prefiks_wykrywania PREFIKS         (homeassistant by default; no "/" at either end)
 // A key given twice, an unknown key, a bad value, or a topic used for two
-// inputs is an error naming the line's number and text.
+// inputs, or shared by a lamp and an input, is an error naming the line's
+// number and text.
 Result<ControllerConfig> ParseControllerConfig(std::string_view text, std::string_view defaultName);
 
 // Defaults when the file is missing; an error when it exists but cannot be
 // read or exceeds 64 KiB.
 Result<ControllerConfig> ReadControllerConfig(const std::filesystem::path& file, std::string_view defaultName);
+
+// "sterownik.conf, wiersz N: reason: "line"", as every error about a line says it.
+std::string LineError(const SourceLine& line, std::string_view reason);
 
 // A key's name from its index, 0 for A1 to 23 for F4; and back, -1 for none.
 std::string KeyName(int key);

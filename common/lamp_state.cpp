@@ -2,6 +2,7 @@
 
 #include "line_file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -81,6 +82,8 @@ std::string ComposeStateLine(const LampStates& states) {
 Status WriteStateFile(const LampStates& states, const std::filesystem::path& file) {
     return WriteFileAtomically(file, ComposeStateLine(states) + "\r\n");
 }
+
+int LitCount(const LampsLit& lamps) { return static_cast<int>(std::count(lamps.begin(), lamps.end(), true)); }
 
 std::optional<LampsLit> ParseStateLine(std::string_view line) {
     LampsLit lit{};

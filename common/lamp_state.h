@@ -40,6 +40,8 @@ Status WriteStateFile(const LampStates& states, const std::filesystem::path& fil
 // lamps (fewer pieces, a piece without "=", a value that is not a number).
 std::optional<LampsLit> ParseStateLine(std::string_view line);
 
+int LitCount(const LampsLit& lamps);
+
 // How many lamps are lit, as the tools' logs say it in Polish: "nie świeci
 // żadna lampa", "świeci 1 lampa", "świecą 42 lampy", "świeci 9 lamp".
 std::string LitLampsPhrase(int lit);

@@ -1,6 +1,7 @@
 #include "posix_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -141,6 +142,30 @@ SysResult<> SyncDirectory(const fs::path& directory) {
     // Some file systems cannot flush a directory; their renames are as safe as they get.
     if (::fsync(fd.get()) != 0 && errno != EINVAL) return LastError();
     return {};
+}
+
+int RemoveStaleTemporaries(const fs::path& directory, std::chrono::seconds age) {
+    std::error_code ec;
+    int removed = 0;
+    const auto before = fs::file_time_type::clock::now() - age;
+    for (fs::directory_iterator entry(directory, ec), end; !ec && entry != end; entry.increment(ec)) {
+        const fs::path& file = entry->path();
+        const std::string name = file.filename().string();
+        if (name.size() != kTemporaryPrefix.size() + 6 || !name.starts_with(kTemporaryPrefix)) continue;
+        struct stat info {};
+        if (::lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
+        std::error_code timeError;
+        if (fs::last_write_time(file, timeError) > before || timeError) continue;
+        if (::unlink(file.c_str()) == 0) ++removed;
+    }
+    return removed;
+}
+
+SysResult<Descriptor> LockExclusively(const fs::path& file) {
+    Descriptor fd(::open(file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0660));
+    if (!fd.valid()) return LastError();
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return LastError();
+    return fd;
 }
 
 std::optional<std::string> ReadRegularFile(const fs::path& file, std::size_t limit) {

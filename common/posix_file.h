@@ -5,6 +5,7 @@
 
 #include "result.h"
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -25,6 +26,7 @@ public:
     ~Descriptor();
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
 
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
@@ -78,6 +80,18 @@ SysResult<> RewriteInPlace(const std::filesystem::path& file, std::string_view b
 
 // Flushes the directory's entries, so a rename or a new name survives a power cut.
 SysResult<> SyncDirectory(const std::filesystem::path& directory);
+
+// Removes from `directory` the temporary files of the writers (".hall-"
+// and six characters) that this process's user owns and that are older than
+// `age`: what a writer killed between its write and its rename leaves behind.
+// Gives how many it removed.
+int RemoveStaleTemporaries(const std::filesystem::path& directory, std::chrono::seconds age);
+
+// Holds an exclusive advisory lock on `file`, created where missing and never
+// through a link, for as long as the descriptor stays open; the kernel drops
+// it when the process ends, however it ends. Fails with EWOULDBLOCK while
+// another process holds it.
+SysResult<Descriptor> LockExclusively(const std::filesystem::path& file);
 
 // At most `limit` bytes from the start of `file`, reached through trusted
 // links only. Opening never blocks (a FIFO or a device gives nothing) and only

@@ -2,30 +2,44 @@
 
 #include "hall_reading.h"
 
+#include <algorithm>
+
 namespace sterownik {
-namespace {
-
-int LitCount(const hall::LampsLit& lamps) {
-    int lit = 0;
-    for (const bool on : lamps) lit += on;
-    return lit;
-}
-
-}  // namespace
 
 void Controller::start(TimePoint now) {
     log_ << DelayLine() << std::endl;
     const HallFiles files = ReadHallFiles(false);
+    delayReadable_ = files.delay.has_value();
     rules_.start(files, now);
     known_ = files.lamps;
     if (!known_) log_ << "nie można odczytać pliku " << hall::kStateFilePath.generic_string() << std::endl;
 }
 
-void Controller::deadline(TimePoint now) {
+void Controller::reconfigure(TopicTable topics, Discovery discovery) {
+    const std::vector<std::string> subscribed = topics_.subscriptions();
+    topics_ = std::move(topics);
+    discovery_ = std::move(discovery);
+    if (!link_ || !link_->connected()) return;
+    for (const std::string& topic : subscribed) link_->unsubscribe(topic);
+    connected();
+}
+
+std::optional<TimePoint> Controller::nextDeadline() const {
+    if (!pending_.empty()) return TimePoint{};
+    return rules_.nextDeadline();
+}
+
+void Controller::settle(TimePoint now) {
+    logLines(ignored_.expire(now));
     const std::optional<TimePoint> due = rules_.nextDeadline();
-    if (!due || *due > now) return;
-    const HallFiles files = ReadHallFiles(false);
-    carryOut(rules_.release(files, now), files);
+    if (pending_.empty() && (!due || *due > now)) return;
+    const bool scenes =
+        std::any_of(pending_.begin(), pending_.end(), [](const Arrival& a) { return NeedsScenes(a.event); });
+    const HallFiles files = ReadHallFiles(scenes);
+    noteDelay(files.delay.has_value());
+    std::vector<Arrival> group;
+    group.swap(pending_);
+    carryOut(rules_.apply(group, files, now), files);
 }
 
 void Controller::stateFileChanged() {
@@ -45,36 +59,53 @@ void Controller::connected() {
     publishZones();
 }
 
+// Only gathered here: the group is carried out once the waiting messages are read.
 void Controller::received(std::string_view topic, std::string_view payload, bool retained) {
+    const TimePoint now = Clock::now();
     const Incoming incoming = topics_.read(topic, payload, retained);
-    if (!incoming) log_ << incoming.error() << std::endl;
-    if (!incoming || !*incoming) return;
-    const Event& event = **incoming;
-    const HallFiles files = ReadHallFiles(NeedsScenes(event));
-    carryOut(rules_.handle(event, files, Clock::now()), files);
+    if (!incoming) return logLines(ignored_.admit(topic, incoming.error(), now));
+    if (*incoming) pending_.push_back({**incoming, now});
 }
 
 void Controller::carryOut(const Outcome& outcome, const HallFiles& files) {
     if (files.lamps) noticed(*files.lamps);
-    for (const std::string& note : outcome.notes) log_ << note << std::endl;
+    std::string failure;
     if (outcome.lamps) {
-        if (const hall::Status written = hall::WriteStateFile(hall::StatesOf(*outcome.lamps)); written) {
+        if (const hall::Status written = hall::WriteStateFile(hall::StatesOf(*outcome.lamps)); written)
             known_ = outcome.lamps;
-            log_ << outcome.cause << ": " << hall::LitLampsPhrase(LitCount(*outcome.lamps)) << std::endl;
-        } else {
-            log_ << outcome.cause << ": nie można zapisać pliku " << hall::kStateFilePath.generic_string() << ": "
-                 << written.error() << std::endl;
-        }
+        else
+            failure = "nie można zapisać pliku " + hall::kStateFilePath.generic_string() + ": " + written.error();
     }
+    // One line per event; a switch whose write failed says so.
+    for (const LogLine& line : outcome.lines) {
+        if (!line.lit)
+            log_ << line.text << '\n';
+        else if (!failure.empty())
+            log_ << line.text << ": " << failure << '\n';
+        else
+            log_ << line.text << ": " << hall::LitLampsPhrase(*line.lit) << '\n';
+    }
+    log_.flush();
     publishLamps();
     publishZones();
+}
+
+void Controller::logLines(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) log_ << line << '\n';
+    if (!lines.empty()) log_.flush();
+}
+
+// Logged once when it becomes unreadable, not at every event.
+void Controller::noteDelay(bool readable) {
+    if (!readable && delayReadable_) log_ << DelayLine() << std::endl;
+    delayReadable_ = readable;
 }
 
 void Controller::noticed(const hall::LampsLit& lamps) {
     if (known_ == lamps) return;
     known_ = lamps;
     log_ << "plik " << hall::kStateFilePath.generic_string()
-         << " zmieniony przez inny program: " << hall::LitLampsPhrase(LitCount(lamps)) << std::endl;
+         << " zmieniony przez inny program: " << hall::LitLampsPhrase(hall::LitCount(lamps)) << std::endl;
     publishLamps();
 }
 

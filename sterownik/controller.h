@@ -3,34 +3,46 @@
 #include "broker_link.h"
 #include "discovery.h"
 #include "hall_rules.h"
+#include "note_throttle.h"
 #include "topics.h"
 
 #include <array>
 #include <optional>
 #include <ostream>
+#include <vector>
 
 namespace sterownik {
 
-// The hall's files and the broker around the rules: reads the files at each
-// event, writes ../actual.txt, publishes what changed and logs each switch.
+// The hall's files and the broker around the rules: gathers the events that
+// arrive, reads the files once for each group of them, writes ../actual.txt
+// once, publishes what changed and logs what each event did.
 class Controller : public LinkListener {
 public:
+    // Events taken in one group at most, so that one turn of the loop stays short.
+    static constexpr std::size_t kGroupLimit = 256;
+
     Controller(TopicTable topics, Discovery discovery, std::ostream& log)
         : topics_(std::move(topics)), discovery_(std::move(discovery)), log_(log) {}
 
     void attach(BrokerLink& link) { link_ = &link; }
     void start(TimePoint now);
-    // Releases the zones due by `now`.
-    void deadline(TimePoint now);
+    // Topics and discovery of a configuration read again, subscribed and
+    // published at once on a link that stays.
+    void reconfigure(TopicTable topics, Discovery discovery);
+    // Carries out the events waiting and the releases due by `now`, as one group.
+    void settle(TimePoint now);
+    bool full() const { return pending_.size() >= kGroupLimit; }
     // ../actual.txt may have been replaced by another program.
     void stateFileChanged();
-    std::optional<TimePoint> nextDeadline() const { return rules_.nextDeadline(); }
+    std::optional<TimePoint> nextDeadline() const;
 
     void connected() override;
     void received(std::string_view topic, std::string_view payload, bool retained) override;
 
 private:
     void carryOut(const Outcome& outcome, const HallFiles& files);
+    void logLines(const std::vector<std::string>& lines);
+    void noteDelay(bool readable);
     // Lamps read from the file: published, and logged when another program switched them.
     void noticed(const hall::LampsLit& lamps);
     void publishLamps();
@@ -41,6 +53,9 @@ private:
     Discovery discovery_;
     std::ostream& log_;
     BrokerLink* link_ = nullptr;
+    std::vector<Arrival> pending_;
+    NoteThrottle ignored_;
+    bool delayReadable_ = true;
     std::optional<hall::LampsLit> known_;  // as last read or written
     // What the broker holds from this connection; nothing: not published yet.
     std::optional<hall::LampsLit> publishedLamps_;

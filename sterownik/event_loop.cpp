@@ -12,6 +12,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace sterownik {
 namespace {
@@ -24,87 +25,132 @@ using hall::os::Descriptor;
 int SignalDescriptor() {
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGINT);
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, signal);
     if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) return -1;
     return ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
-// The file is replaced by a rename, or rewritten in place where its
-// directory takes no new file: the directory is watched for both.
-int StateWatch() {
-    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd < 0) return -1;
-    const std::string directory = hall::kStateFilePath.parent_path().string();
-    if (::inotify_add_watch(fd, directory.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE | IN_CREATE) < 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
+// The signal that woke the loop, or 0.
+int TakeSignal(int fd) {
+    signalfd_siginfo info{};
+    return ::read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info) ? static_cast<int>(info.ssi_signo) : 0;
 }
 
-// Whether any of the pending events names the lamp state file.
-bool StateFileTouched(int fd) {
-    alignas(inotify_event) std::array<char, 4096> buffer;
-    const std::string name = hall::kStateFilePath.filename().string();
-    bool touched = false;
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer.data(), buffer.size());
-        if (got <= 0) return touched;
-        for (ssize_t at = 0; at < got;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + at);
-            if (event->len > 0 && name == event->name) touched = true;
-            // A full queue may have dropped the event that mattered.
-            if (event->mask & IN_Q_OVERFLOW) touched = true;
-            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+// The file is replaced by a rename, or rewritten in place where its
+// directory takes no new file: its directory is watched for both, and so is
+// the directory of the file a link of it leads to.
+class StateWatch {
+public:
+    StateWatch() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        if (!fd_.valid()) return;
+        add(hall::kStateFilePath);
+        if (const auto target = hall::os::FollowTrustedLinks(hall::kStateFilePath);
+            target && *target != hall::kStateFilePath)
+            add(*target);
+    }
+    int fd() const { return watches_.empty() ? -1 : fd_.get(); }
+
+    // Whether any of the pending events names a watched file.
+    bool touched() {
+        alignas(inotify_event) std::array<char, 4096> buffer;
+        bool touched = false;
+        for (;;) {
+            const ssize_t got = ::read(fd_.get(), buffer.data(), buffer.size());
+            if (got <= 0) return touched;
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer.data() + at);
+                touched = touched || names(*event);
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
         }
     }
-}
+
+private:
+    void add(const std::filesystem::path& file) {
+        const std::filesystem::path directory = file.has_parent_path() ? file.parent_path() : ".";
+        const int wd = ::inotify_add_watch(fd_.get(), directory.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE | IN_CREATE);
+        if (wd >= 0) watches_.push_back({wd, file.filename().string()});
+    }
+    bool names(const inotify_event& event) const {
+        // A full queue may have dropped the event that mattered.
+        if (event.mask & IN_Q_OVERFLOW) return true;
+        return event.len > 0 && std::any_of(watches_.begin(), watches_.end(),
+                                            [&](const Watched& w) { return w.wd == event.wd && w.name == event.name; });
+    }
+
+    struct Watched {
+        int wd;
+        std::string name;
+    };
+    Descriptor fd_;
+    std::vector<Watched> watches_;
+};
 
 int Milliseconds(TimePoint now, TimePoint until) {
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
     return static_cast<int>(std::clamp<long long>(wait, 0, 60'000));
 }
 
+bool Readable(int fd) {
+    pollfd ready{fd, POLLIN, 0};
+    return fd >= 0 && ::poll(&ready, 1, 0) > 0 && (ready.revents & (POLLIN | POLLERR | POLLHUP));
+}
+
+// Every message already waiting, so that a burst is carried out as one
+// group; the acknowledgements go out meanwhile, so that the broker sends on.
+void ReadWaiting(Controller& controller, BrokerLink& link) {
+    do {
+        link.readable();
+        if (link.wantsWrite()) link.writable();
+    } while (!controller.full() && Readable(link.socket()));
+}
+
 }  // namespace
 
-int RunLoop(Controller& controller, BrokerLink& link, const Message& offline, std::ostream& log) {
+int RunLoop(Controller& controller, BrokerLink& link, const std::function<void()>& reload, std::ostream& log) {
     const Descriptor signals(SignalDescriptor());
-    if (signals.get() < 0) {
+    if (!signals.valid()) {
         log << "nie można przejąć sygnałów: " << std::strerror(errno) << std::endl;
         return 1;
     }
-    const Descriptor watch(StateWatch());
-    if (watch.get() < 0) log << "bez obserwacji katalogu hali, plik stanu czytany co sekundę" << std::endl;
+    auto watch = std::make_unique<StateWatch>();
+    if (watch->fd() < 0) log << "bez obserwacji katalogu hali, plik stanu czytany co sekundę" << std::endl;
     TimePoint nextLook = Clock::now();
     for (;;) {
         TimePoint now = Clock::now();
         link.tick(now);
-        controller.deadline(now);
-        if (watch.get() < 0 && now >= nextLook) {
+        controller.settle(now);
+        if (watch->fd() < 0 && now >= nextLook) {
             controller.stateFileChanged();
             nextLook = now + kStatePolling;
         }
         TimePoint until = link.nextDeadline(now);
         if (const std::optional<TimePoint> release = controller.nextDeadline()) until = std::min(until, *release);
-        if (watch.get() < 0) until = std::min(until, nextLook);
+        if (watch->fd() < 0) until = std::min(until, nextLook);
 
-        std::array<pollfd, 3> fds{{{signals.get(), POLLIN, 0}, {watch.get(), POLLIN, 0}, {link.socket(), POLLIN, 0}}};
+        std::array<pollfd, 3> fds{{{signals.get(), POLLIN, 0}, {watch->fd(), POLLIN, 0}, {link.socket(), POLLIN, 0}}};
         if (link.wantsWrite()) fds[2].events |= POLLOUT;
         if (::poll(fds.data(), fds.size(), Milliseconds(now, until)) < 0 && errno != EINTR) {
             log << "błąd oczekiwania na zdarzenia: " << std::strerror(errno) << std::endl;
             return 1;
         }
-        if (fds[0].revents & POLLIN) break;
-        if ((fds[1].revents & POLLIN) && StateFileTouched(watch.get())) controller.stateFileChanged();
+        if (fds[0].revents & POLLIN) {
+            if (TakeSignal(signals.get()) != SIGHUP) break;
+            reload();
+        }
+        if ((fds[1].revents & POLLIN) && watch->fd() == fds[1].fd && watch->touched()) {
+            // The file may now be a link that leads elsewhere, or no link any more.
+            watch = std::make_unique<StateWatch>();
+            controller.stateFileChanged();
+        }
         // The socket may have been replaced by a reconnect meanwhile.
         if (fds[2].fd >= 0 && fds[2].fd == link.socket()) {
-            if (fds[2].revents & (POLLIN | POLLERR | POLLHUP)) link.readable();
+            if (fds[2].revents & (POLLIN | POLLERR | POLLHUP)) ReadWaiting(controller, link);
             if ((fds[2].revents & POLLOUT) && link.socket() >= 0) link.writable();
         }
     }
-    log << "zatrzymano: " << offline.topic << " " << offline.payload << std::endl;
-    link.close(offline);
+    log << "zatrzymano: " << link.will().topic << " " << link.will().payload << std::endl;
+    link.close();
     return 0;
 }
 

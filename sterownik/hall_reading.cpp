@@ -17,19 +17,17 @@ ZoneFile ReadZone(int input) {
     return {ZoneFile::State::Read, *lamps};
 }
 
-std::optional<Duration> ReadDelay() {
-    const hall::DelayRead read = hall::ReadDelayFile();
-    if (read.state == hall::FileState::Unreadable) return std::nullopt;
-    return DelayOf(read.text).value_or(kDefaultDelay);
-}
-
 }  // namespace
 
 HallFiles ReadHallFiles(bool forScene) {
     HallFiles files;
     files.lamps = hall::ReadStateFile();
     for (int k = 1; k <= hall::kSensorCount; ++k) files.zones[k - 1] = ReadZone(k);
-    files.delay = ReadDelay();
+    const hall::DelayRead delay = hall::ReadDelayFile();
+    if (delay.state == hall::FileState::Unreadable)
+        files.delay.reset();
+    else
+        files.delay = DelayOf(delay.text).value_or(kDefaultDelay);
     if (!forScene) return files;
     files.keys = hall::ReadAssignmentFile(hall::kKeyFilePath, hall::kKeyCount);
     for (int s = 1; s <= hall::kSceneCount; ++s) files.scenes[s - 1] = hall::ReadSceneFile(hall::SceneFilePath(s));

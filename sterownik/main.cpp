@@ -1,17 +1,21 @@
 // The hall's controller: motion sensors, wall keys and the switch-off delay
 // carried out on ../actual.txt, the lamps driven over MQTT. Runs in the
-// hall's konfigurator/ directory until SIGTERM or SIGINT.
+// hall's konfigurator/ directory until SIGTERM or SIGINT; SIGHUP reads
+// sterownik.conf again.
 #include "broker_link.h"
 #include "controller.h"
 #include "controller_config.h"
 #include "discovery.h"
 #include "event_loop.h"
 #include "line_file.h"
+#include "posix_file.h"
+#include "topic_checks.h"
 #include "topics.h"
 
 #include <mosquitto.h>
 #include <signal.h>
 
+#include <cerrno>
 #include <iostream>
 #include <system_error>
 
@@ -19,6 +23,10 @@ namespace {
 
 // A password file holds one line; a longer one is no password.
 constexpr std::size_t kPasswordLimit = 4 * 1024;
+// One controller per hall: the second one finds this file locked.
+const std::filesystem::path kLockPath = "sterownik.lock";
+// A writer is done with its temporary file within a second or two.
+constexpr std::chrono::seconds kStaleTemporary{60};
 
 int ConfigurationError(const std::string& error) {
     std::cerr << "sterownik: " << error << '\n';
@@ -31,67 +39,106 @@ std::string HallDirectoryName() {
     return ec ? std::string() : work.parent_path().filename().string();
 }
 
-// The library's own check, which the file reader cannot make: UTF-8, levels.
-hall::Status CheckTopics(const hall::ControllerConfig& config) {
-    std::vector<std::string> topics(config.sensorTopics.begin(), config.sensorTopics.end());
-    topics.insert(topics.end(), config.keyTopics.begin(), config.keyTopics.end());
-    for (const hall::LampCommand& command : config.lampCommands) topics.push_back(command.topic);
-    topics.push_back("hala/" + config.name);
-    topics.push_back(config.discoveryPrefix);
-    for (const std::string& topic : topics)
-        if (!topic.empty() &&
-            (mosquitto_pub_topic_check2(topic.c_str(), topic.size()) != MOSQ_ERR_SUCCESS ||
-             mosquitto_validate_utf8(topic.c_str(), static_cast<int>(topic.size())) != MOSQ_ERR_SUCCESS))
-            return hall::Unexpected(hall::kControllerConfigPath.string() + ": temat \"" + hall::QuotedForLog(topic) +
-                                    "\" nie jest poprawnym tematem MQTT");
-    return {};
-}
-
 hall::Result<std::string> ReadPassword(const hall::ControllerConfig& config) {
     if (config.passwordFile.empty()) return std::string();
-    const std::optional<std::string> line = hall::ReadFirstLine(config.passwordFile, kPasswordLimit);
-    if (!line) return hall::Unexpected("nie można odczytać pliku hasła " + config.passwordFile.string());
-    return line->substr(0, line->find('\n'));
+    const std::optional<std::vector<std::string>> lines = hall::ReadLines(config.passwordFile, kPasswordLimit);
+    const std::string file = config.passwordFile.string();
+    if (!lines) return hall::Unexpected("nie można odczytać pliku hasła " + file);
+    if (lines->empty()) return hall::Unexpected("plik hasła " + file + " jest pusty");
+    return lines->front();
+}
+
+// Everything sterownik.conf sets, checked as a whole.
+struct Setup {
+    hall::ControllerConfig config;
+    sterownik::LinkSettings link;
+};
+
+hall::Result<Setup> LoadSetup() {
+    hall::Result<hall::ControllerConfig> config =
+        hall::ReadControllerConfig(hall::kControllerConfigPath, HallDirectoryName());
+    if (!config) return hall::Unexpected(config.error());
+    if (const hall::Status topics = sterownik::CheckTopics(*config); !topics) return hall::Unexpected(topics.error());
+    const hall::Result<std::string> password = ReadPassword(*config);
+    if (!password) return hall::Unexpected(password.error());
+    Setup setup{std::move(*config), {}};
+    sterownik::LinkSettings& link = setup.link;
+    link.host = setup.config.host;
+    link.port = setup.config.port;
+    link.clientId = "sterownik/" + setup.config.name;
+    link.user = setup.config.user;
+    link.password = *password;
+    link.caFile = setup.config.caFile.string();
+    link.certFile = setup.config.certFile.string();
+    link.keyFile = setup.config.keyFile.string();
+    link.will = sterownik::TopicTable(setup.config).availability(false);
+    return setup;
+}
+
+void LogStart(const hall::ControllerConfig& config) {
+    std::cout << "sterownik hali " << config.name << ", broker " << config.host << ":" << config.port << std::endl;
+}
+
+// A good file takes effect at once; a bad one leaves the running configuration as it is.
+void Reload(Setup& running, sterownik::Controller& controller, sterownik::BrokerLink& link) {
+    hall::Result<Setup> next = LoadSetup();
+    if (!next) {
+        std::cout << "nie wczytano ponownie " << hall::kControllerConfigPath.string() << ": " << next.error()
+                  << "; zostają dotychczasowe ustawienia" << std::endl;
+        return;
+    }
+    if (next->config == running.config && next->link == running.link) {
+        std::cout << "wczytano ponownie " << hall::kControllerConfigPath.string() << ": bez zmian" << std::endl;
+        return;
+    }
+    std::cout << "wczytano ponownie " << hall::kControllerConfigPath.string() << std::endl;
+    LogStart(next->config);
+    const bool relink = !(next->link == running.link);
+    running = std::move(*next);
+    // A new connection subscribes and publishes everything anew by itself.
+    if (relink) link.reconfigure(running.link);
+    controller.reconfigure(sterownik::TopicTable(running.config),
+                           sterownik::Discovery(running.config, STEROWNIK_VERSION));
+}
+
+void RemoveLeftovers() {
+    int removed = 0;
+    for (const std::filesystem::path directory : {".", ".."})
+        removed += hall::os::RemoveStaleTemporaries(directory, kStaleTemporary);
+    if (removed > 0) std::cout << "usunięto pozostawione pliki tymczasowe: " << removed << std::endl;
+}
+
+int Run(Setup& setup) {
+    sterownik::Controller controller(sterownik::TopicTable(setup.config),
+                                     sterownik::Discovery(setup.config, STEROWNIK_VERSION), std::cout);
+    sterownik::BrokerLink link(setup.link, controller, std::cout);
+    if (const hall::Status ready = link.setUp(); !ready) return ConfigurationError(ready.error());
+    controller.attach(link);
+    LogStart(setup.config);
+    RemoveLeftovers();
+    controller.start(sterownik::Clock::now());
+    return sterownik::RunLoop(
+        controller, link, [&] { Reload(setup, controller, link); }, std::cout);
 }
 
 }  // namespace
 
 int main() {
-    const hall::Result<hall::ControllerConfig> read =
-        hall::ReadControllerConfig(hall::kControllerConfigPath, HallDirectoryName());
-    if (!read) return ConfigurationError(read.error());
-    const hall::ControllerConfig& config = *read;
-    if (const hall::Status topics = CheckTopics(config); !topics) return ConfigurationError(topics.error());
-    const hall::Result<std::string> password = ReadPassword(config);
-    if (!password) return ConfigurationError(password.error());
-
-    sterownik::LinkSettings settings;
-    settings.host = config.host;
-    settings.port = config.port;
-    settings.clientId = "sterownik/" + config.name;
-    settings.user = config.user;
-    settings.password = *password;
-    settings.caFile = config.caFile.string();
-    settings.certFile = config.certFile.string();
-    settings.keyFile = config.keyFile.string();
-
+    hall::Result<Setup> setup = LoadSetup();
+    if (!setup) return ConfigurationError(setup.error());
+    const hall::os::SysResult<hall::os::Descriptor> lock = hall::os::LockExclusively(kLockPath);
+    if (!lock) {
+        if (lock.error() == std::errc::operation_would_block) {
+            std::cerr << "sterownik: tę halę obsługuje już inny sterownik\n";
+        } else {
+            std::cerr << "sterownik: nie można otworzyć pliku " << kLockPath.string() << ": " << lock.error().message()
+                      << '\n';
+        }
+        return 1;
+    }
     ::signal(SIGPIPE, SIG_IGN);
     mosquitto_lib_init();
-    const sterownik::TopicTable topics(config);
-    settings.will = topics.availability(false);
-    sterownik::Controller controller(topics, sterownik::Discovery(config, STEROWNIK_VERSION), std::cout);
-    int status = 0;
-    {
-        sterownik::BrokerLink link(settings, controller, std::cout);
-        if (const hall::Status ready = link.setUp(); !ready) {
-            mosquitto_lib_cleanup();
-            return ConfigurationError(ready.error());
-        }
-        controller.attach(link);
-        std::cout << "sterownik hali " << config.name << ", broker " << config.host << ":" << config.port << std::endl;
-        controller.start(sterownik::Clock::now());
-        status = sterownik::RunLoop(controller, link, topics.availability(false), std::cout);
-    }
+    const int status = Run(*setup);
     mosquitto_lib_cleanup();
     return status;
 }

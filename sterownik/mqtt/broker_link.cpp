@@ -1,6 +1,7 @@
 #include "broker_link.h"
 
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 #include <poll.h>
 
 #include <algorithm>
@@ -12,113 +13,193 @@ namespace {
 
 constexpr int kKeepAliveSeconds = 30;
 constexpr Duration kLongestBackoff = std::chrono::seconds(30);
+// A connection that lasted this long was no broker refusing us in a loop.
+constexpr Duration kSettled = std::chrono::seconds(10);
+// How long an address may take to answer before the try counts as failed.
+constexpr Duration kProbeTime = std::chrono::seconds(10);
 // How often the library must look at the connection to keep it alive.
 constexpr Duration kHousekeeping = std::chrono::seconds(1);
 constexpr Duration kClosingTime = std::chrono::seconds(3);
 
 const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
-std::string Reason(int rc) { return rc == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(rc); }
+std::string Reason(int rc) {
+    if (rc == MOSQ_ERR_ERRNO) return std::strerror(errno);
+    // The library has no text of its own for this one.
+    if (rc == MOSQ_ERR_KEEPALIVE)
+        return "broker nie odpowiada od " + std::to_string(kKeepAliveSeconds * 3 / 2) + " s (keepalive)";
+    return mosquitto_strerror(rc);
+}
 
 }  // namespace
 
-BrokerLink::BrokerLink(LinkSettings settings, LinkListener& listener, std::ostream& log)
-    : settings_(std::move(settings)),
-      listener_(listener),
-      log_(log),
-      client_(mosquitto_new(settings_.clientId.c_str(), true, this)),
-      retryAt_(TimePoint{}) {
-    if (!client_) return;
-    mosquitto_connect_callback_set(client_, OnConnect);
-    mosquitto_disconnect_callback_set(client_, OnDisconnect);
-    mosquitto_message_callback_set(client_, OnMessage);
-    // Every lamp's message goes out at once, so that a clean stop's last
-    // message is never queued behind them.
-    mosquitto_max_inflight_messages_set(client_, 0);
-    // A lamp's message must not wait for the broker's delayed acknowledgement
-    // of the event that caused it (Nagle's algorithm: some 40 ms an event).
-    mosquitto_int_option(client_, MOSQ_OPT_TCP_NODELAY, 1);
-}
+void BrokerLink::Destroy::operator()(mosquitto* client) const { mosquitto_destroy(client); }
 
-BrokerLink::~BrokerLink() {
-    if (client_) mosquitto_destroy(client_);
-}
+BrokerLink::BrokerLink(LinkSettings settings, LinkListener& listener, std::ostream& log)
+    : settings_(std::move(settings)), listener_(listener), log_(log), retryAt_(TimePoint{}) {}
+
+BrokerLink::~BrokerLink() = default;
 
 hall::Status BrokerLink::setUp() {
-    if (!client_) return hall::Unexpected("nie można utworzyć klienta MQTT: " + std::string(std::strerror(errno)));
-    int rc = mosquitto_will_set(client_, settings_.will.topic.c_str(), static_cast<int>(settings_.will.payload.size()),
-                                settings_.will.payload.data(), 1, true);
+    const hall::Result<Client> client = newClient();
+    if (!client) return hall::Unexpected(client.error());
+    return {};
+}
+
+hall::Result<BrokerLink::Client> BrokerLink::newClient() {
+    Client client(mosquitto_new(settings_.clientId.c_str(), true, this));
+    if (!client) return hall::Unexpected("nie można utworzyć klienta MQTT: " + std::string(std::strerror(errno)));
+    mosquitto* c = client.get();
+    mosquitto_connect_callback_set(c, OnConnect);
+    mosquitto_disconnect_callback_set(c, OnDisconnect);
+    mosquitto_message_callback_set(c, OnMessage);
+    mosquitto_int_option(c, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+    // Without a bound, the library walks all its unacknowledged messages at
+    // every acknowledgement: a burst then costs the square of its length.
+    mosquitto_max_inflight_messages_set(c, kInflightLimit);
+    // A lamp's message must not wait for the broker's delayed acknowledgement
+    // of the event that caused it (Nagle's algorithm: some 40 ms an event).
+    mosquitto_int_option(c, MOSQ_OPT_TCP_NODELAY, 1);
+    const Message& will = settings_.will;
+    int rc =
+        mosquitto_will_set(c, will.topic.c_str(), static_cast<int>(will.payload.size()), will.payload.data(), 1, true);
     if (rc == MOSQ_ERR_SUCCESS && !settings_.user.empty())
-        rc = mosquitto_username_pw_set(client_, settings_.user.c_str(), OrNull(settings_.password));
+        rc = mosquitto_username_pw_set(c, settings_.user.c_str(), OrNull(settings_.password));
     const bool tls = !settings_.caFile.empty() || !settings_.certFile.empty();
     // Without a CA file of its own, the broker's certificate is checked against the system's.
     const char* caPath = settings_.caFile.empty() ? "/etc/ssl/certs" : nullptr;
     if (rc == MOSQ_ERR_SUCCESS && tls)
-        rc = mosquitto_tls_set(client_, OrNull(settings_.caFile), caPath, OrNull(settings_.certFile),
+        rc = mosquitto_tls_set(c, OrNull(settings_.caFile), caPath, OrNull(settings_.certFile),
                                OrNull(settings_.keyFile), nullptr);
     if (rc != MOSQ_ERR_SUCCESS) return hall::Unexpected("ustawienia połączenia odrzucone: " + Reason(rc));
-    return {};
+    return client;
 }
 
-int BrokerLink::socket() const { return mosquitto_socket(client_); }
+void BrokerLink::reconfigure(LinkSettings settings) {
+    close();
+    settings_ = std::move(settings);
+    probe_.reset();
+    client_.reset();
+    reported_ = false;
+    backoff_ = std::chrono::seconds(1);
+    retryAt_ = TimePoint{};
+}
 
-bool BrokerLink::wantsWrite() const { return socket() >= 0 && mosquitto_want_write(client_); }
+int BrokerLink::socket() const {
+    if (probe_) return probe_->socket();
+    return client_ ? mosquitto_socket(client_.get()) : -1;
+}
 
-void BrokerLink::readable() { checked(mosquitto_loop_read(client_, 1)); }
+bool BrokerLink::wantsWrite() const {
+    if (probe_) return true;
+    return socket() >= 0 && mosquitto_want_write(client_.get());
+}
 
-void BrokerLink::writable() { checked(mosquitto_loop_write(client_, 1)); }
+// A refused probe shows as an error on its socket.
+void BrokerLink::readable() {
+    if (probe_) return writable();
+    if (client_) checked(mosquitto_loop_read(client_.get(), 1));
+}
+
+void BrokerLink::writable() {
+    if (!probe_) {
+        if (client_) checked(mosquitto_loop_write(client_.get(), 1));
+        return;
+    }
+    switch (probe_->writable()) {
+        case ReachabilityProbe::State::Pending: return;
+        case ReachabilityProbe::State::Reachable: probe_.reset(), connectNow(); return;
+        case ReachabilityProbe::State::Unreachable: {
+            const std::string reason = probe_->reason();
+            probe_.reset();
+            lost(reason);
+        }
+    }
+}
 
 void BrokerLink::tick(TimePoint now) {
-    if (retryAt_ && now >= *retryAt_) connectNow();
-    if (socket() >= 0) checked(mosquitto_loop_misc(client_));
+    if (retryAt_ && now >= *retryAt_) probe(now);
+    if (probe_ && now >= probeSince_ + kProbeTime) {
+        probe_.reset();
+        lost("brak odpowiedzi w ciągu " + std::to_string(kProbeTime / std::chrono::seconds(1)) + " s");
+    }
+    if (!probe_ && socket() >= 0) checked(mosquitto_loop_misc(client_.get()));
 }
 
 TimePoint BrokerLink::nextDeadline(TimePoint now) const {
+    if (probe_) return std::max(now, std::min(probeSince_ + kProbeTime, now + kHousekeeping));
     return retryAt_ ? std::max(*retryAt_, now) : now + kHousekeeping;
 }
 
 void BrokerLink::subscribe(const std::string& topic) {
-    const int rc = mosquitto_subscribe(client_, nullptr, topic.c_str(), 1);
+    const int rc = mosquitto_subscribe(client_.get(), nullptr, topic.c_str(), 1);
     if (rc != MOSQ_ERR_SUCCESS) log_ << "nie można zasubskrybować " << topic << ": " << Reason(rc) << std::endl;
+}
+
+void BrokerLink::unsubscribe(const std::string& topic) {
+    if (connected_) mosquitto_unsubscribe(client_.get(), nullptr, topic.c_str());
 }
 
 void BrokerLink::publish(const Message& message) {
     if (!connected_) return;
-    const int rc = mosquitto_publish(client_, nullptr, message.topic.c_str(), static_cast<int>(message.payload.size()),
-                                     message.payload.data(), 1, true);
+    const int rc = mosquitto_publish(client_.get(), nullptr, message.topic.c_str(),
+                                     static_cast<int>(message.payload.size()), message.payload.data(), 1, true);
     if (rc != MOSQ_ERR_SUCCESS) log_ << "nie można opublikować " << message.topic << ": " << Reason(rc) << std::endl;
 }
 
-void BrokerLink::close(const Message& last) {
+void BrokerLink::close() {
     if (!connected_) return;
-    publish(last);
+    // QoS 0 is sent at once, not queued behind the unacknowledged lamps.
+    const Message& last = settings_.will;
+    mosquitto_publish(client_.get(), nullptr, last.topic.c_str(), static_cast<int>(last.payload.size()),
+                      last.payload.data(), 0, true);
     connected_ = false;
-    mosquitto_disconnect(client_);
+    mosquitto_disconnect(client_.get());
     const TimePoint end = Clock::now() + kClosingTime;
     while (socket() >= 0 && wantsWrite() && Clock::now() < end) {
         pollfd fd{socket(), POLLOUT, 0};
-        if (::poll(&fd, 1, 100) > 0) mosquitto_loop_write(client_, 1);
+        if (::poll(&fd, 1, 100) > 0) mosquitto_loop_write(client_.get(), 1);
     }
 }
 
+void BrokerLink::probe(TimePoint now) {
+    retryAt_.reset();
+    probeSince_ = now;
+    probe_.emplace();
+    if (const hall::Status started = probe_->start(settings_.host, settings_.port); !started) {
+        probe_.reset();
+        lost(started.error());
+    }
+}
+
+// The library's connect blocks, but only as long as an address that has just answered takes.
 void BrokerLink::connectNow() {
     retryAt_.reset();
-    const int rc = tried_ ? mosquitto_reconnect_async(client_)
-                          : mosquitto_connect_async(client_, settings_.host.c_str(), settings_.port, kKeepAliveSeconds);
-    tried_ = true;
+    hall::Result<Client> client = newClient();
+    if (!client) return lost(client.error());
+    client_ = std::move(*client);
+    mosquitto_property* properties = nullptr;
+    mosquitto_property_add_int32(&properties, MQTT_PROP_MAXIMUM_PACKET_SIZE, kMaximumPacket);
+    const int rc = mosquitto_connect_bind_v5(client_.get(), settings_.host.c_str(), settings_.port, kKeepAliveSeconds,
+                                             nullptr, properties);
+    mosquitto_property_free_all(&properties);
     if (rc != MOSQ_ERR_SUCCESS) lost(Reason(rc));
 }
+
+std::string BrokerLink::address() const { return settings_.host + ":" + std::to_string(settings_.port); }
 
 // The next try is due after the back-off; the first failure since the last
 // connection is logged, the broker's own refusals every time.
 void BrokerLink::lost(std::string_view reason) {
     connected_ = false;
+    const TimePoint now = Clock::now();
+    if (connectedAt_ && now - *connectedAt_ >= kSettled) backoff_ = std::chrono::seconds(1);
+    connectedAt_.reset();
     if (!reported_)
-        log_ << "brak połączenia z brokerem " << settings_.host << ":" << settings_.port << " (" << reason
-             << "), ponawiam co najwyżej co "
+        log_ << "brak połączenia z brokerem " << address() << " (" << reason << "), ponawiam co najwyżej co "
              << std::chrono::duration_cast<std::chrono::seconds>(kLongestBackoff).count() << " s" << std::endl;
     reported_ = true;
-    if (!retryAt_) retryAt_ = Clock::now() + backoff_;
+    if (!retryAt_) retryAt_ = now + backoff_;
     backoff_ = std::min(backoff_ * 2, kLongestBackoff);
 }
 
@@ -131,15 +212,14 @@ void BrokerLink::checked(int rc) {
 void BrokerLink::OnConnect(mosquitto*, void* self, int rc) {
     auto& link = *static_cast<BrokerLink*>(self);
     if (rc != 0) {
-        link.log_ << "broker " << link.settings_.host << ":" << link.settings_.port
-                  << " odmówił połączenia: " << mosquitto_connack_string(rc) << std::endl;
+        link.log_ << "broker " << link.address() << " odmówił połączenia: " << mosquitto_reason_string(rc) << std::endl;
         link.reported_ = true;
         return;
     }
     link.connected_ = true;
     link.reported_ = false;
-    link.backoff_ = std::chrono::seconds(1);
-    link.log_ << "połączono z brokerem " << link.settings_.host << ":" << link.settings_.port << std::endl;
+    link.connectedAt_ = Clock::now();
+    link.log_ << "połączono z brokerem " << link.address() << std::endl;
     link.listener_.connected();
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "hall_rules.h"
+#include "reachability.h"
 #include "result.h"
 #include "topics.h"
 
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -19,7 +22,8 @@ struct LinkSettings {
     std::string clientId;
     std::string user, password;
     std::string caFile, certFile, keyFile;
-    Message will;  // sent by the broker when the link breaks
+    Message will;  // sent by the broker when the link breaks, and by a clean stop
+    bool operator==(const LinkSettings&) const = default;
 };
 
 // Told by the link what happened on it, from inside the caller's loop.
@@ -33,9 +37,20 @@ public:
 // One client of the broker, driven by the caller's own loop: the caller
 // polls socket() (and for writing when wantsWrite()), calls readable(),
 // writable() and tick(), and wakes up by nextDeadline(). A lost or refused
-// connection is tried again after 1 s, then 2, 4, ... up to 30 s.
+// connection is tried again after 1 s, then 2, 4, ... up to 30 s; the delay
+// starts again from 1 s only after a connection has lasted a while.
+//
+// Every connection is a fresh session of a fresh client, so that nothing
+// queued before a connection was lost is sent after the state it published
+// anew. MQTT v5, so that the broker sends no message larger than the
+// controller takes.
 class BrokerLink {
 public:
+    // The largest packet the broker may send: a message the topics take (64 KiB) and its topic.
+    static constexpr int kMaximumPacket = 80 * 1024;
+    // Messages awaiting the broker's acknowledgement; more wait in the library.
+    static constexpr int kInflightLimit = 50;
+
     BrokerLink(LinkSettings settings, LinkListener& listener, std::ostream& log);
     ~BrokerLink();
     BrokerLink(const BrokerLink&) = delete;
@@ -43,6 +58,8 @@ public:
 
     // Credentials, TLS and the will, or why the library refuses them.
     hall::Status setUp();
+    // Stops cleanly under the settings in use and connects at once under these.
+    void reconfigure(LinkSettings settings);
 
     int socket() const;
     bool wantsWrite() const;
@@ -54,29 +71,42 @@ public:
     TimePoint nextDeadline(TimePoint now) const;
 
     void subscribe(const std::string& topic);
+    void unsubscribe(const std::string& topic);
     // Retained, QoS 1; nothing while there is no connection, as everything
     // is published again on connecting.
     void publish(const Message& message);
-    // Publishes `last`, disconnects and sends what is queued, for at most a few seconds.
-    void close(const Message& last);
+    // Publishes the will's message ahead of everything still waiting for the
+    // broker's acknowledgement, disconnects and sends it, for at most a few seconds.
+    void close();
+    const Message& will() const { return settings_.will; }
 
 private:
+    struct Destroy {
+        void operator()(mosquitto* client) const;
+    };
+    using Client = std::unique_ptr<mosquitto, Destroy>;
+
     static void OnConnect(mosquitto* client, void* self, int rc);
     static void OnDisconnect(mosquitto* client, void* self, int rc);
     static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
 
+    hall::Result<Client> newClient();
+    void probe(TimePoint now);
     void connectNow();
     void lost(std::string_view reason);
     void checked(int rc);
+    std::string address() const;
 
     LinkSettings settings_;
     LinkListener& listener_;
     std::ostream& log_;
-    mosquitto* client_ = nullptr;
+    Client client_;
+    std::optional<ReachabilityProbe> probe_;
+    TimePoint probeSince_{};
     bool connected_ = false;
-    bool tried_ = false;     // connect called once, so that later tries reconnect
     bool reported_ = false;  // the broker's absence logged since the last connection
     std::optional<TimePoint> retryAt_;
+    std::optional<TimePoint> connectedAt_;
     Duration backoff_ = std::chrono::seconds(1);
 };
 

@@ -97,10 +97,20 @@ Incoming TopicTable::read(std::string_view topic, std::string_view payload, bool
     return std::visit([&](const auto& event) { return Read(event, topic, payload); }, input->second);
 }
 
+std::vector<std::string> TopicTable::ownInputs() const {
+    return {prefix_ + "/czujnik/+", prefix_ + "/klawisz/+", prefix_ + "/lampa/+/set", prefix_ + "/scena/set",
+            prefix_ + "/wylacz/set"};
+}
+
 std::vector<std::string> TopicTable::subscriptions() const {
-    std::vector<std::string> topics = {prefix_ + "/czujnik/+", prefix_ + "/klawisz/+", prefix_ + "/lampa/+/set",
-                                       prefix_ + "/scena/set", prefix_ + "/wylacz/set"};
+    std::vector<std::string> topics = ownInputs();
     topics.insert(topics.end(), deviceTopics_.begin(), deviceTopics_.end());
+    return topics;
+}
+
+std::vector<std::string> TopicTable::ownTopics() const {
+    std::vector<std::string> topics = ownInputs();
+    for (const char* out : {"/lampa/+", "/stan", "/strefa/+", "/dostepnosc"}) topics.push_back(prefix_ + out);
     return topics;
 }
 

@@ -19,6 +19,7 @@ using Incoming = hall::Result<std::optional<Event>>;
 struct Message {
     std::string topic;
     std::string payload;
+    bool operator==(const Message&) const = default;
 };
 
 // Every topic and payload of the controller, in and out, with P = hala/NAZWA:
@@ -41,6 +42,9 @@ public:
     // A retained message is the past, handed over at subscribe time: no event.
     Incoming read(std::string_view topic, std::string_view payload, bool retained) const;
     std::vector<std::string> subscriptions() const;
+    // The controller's own topics in and out under P, as subscription patterns:
+    // a device's topic must be none of them, or the controller would hear itself.
+    std::vector<std::string> ownTopics() const;
 
     std::vector<Message> lamp(int n, bool lit) const;
     Message state(const hall::LampsLit& lamps) const;
@@ -48,6 +52,8 @@ public:
     Message availability(bool online) const;
 
 private:
+    std::vector<std::string> ownInputs() const;
+
     std::string prefix_;
     // Each topic in, with the event its payload is read into.
     std::map<std::string, Event, std::less<>> inputs_;

@@ -5,6 +5,7 @@
 #include "text_number.h"
 
 #include <algorithm>
+#include <variant>
 
 namespace sterownik {
 namespace {
@@ -37,39 +38,14 @@ std::string ZonesCause(const std::vector<int>& inputs) {
     return inputs.size() == 1 ? "strefa" + list + " zwolniona" : "strefy" + list + " zwolnione";
 }
 
-// Lamps that differ from the file, or nothing.
-std::optional<hall::LampsLit> Changed(const hall::LampsLit& before, const hall::LampsLit& after) {
-    if (before == after) return std::nullopt;
-    return after;
-}
-
-// Every command leaves a line, even one that finds the lamps as it would set them.
-Outcome Commanded(Outcome outcome) {
-    if (!outcome.lamps && outcome.notes.empty()) outcome.notes.push_back(outcome.cause + ": bez zmian");
-    return outcome;
-}
-
-// The lamps as `change` leaves those of the file; nothing switched while the
-// file cannot be read. A release names its cause in that note too.
-template <class Change>
-Outcome Switched(const HallFiles& files, std::string cause, Change change, bool noteNamesCause = false) {
-    Outcome outcome;
-    if (!files.lamps) {
-        outcome.notes.push_back(noteNamesCause ? cause + ": " + StateFileNote() : StateFileNote());
-        return outcome;
-    }
-    hall::LampsLit lamps = *files.lamps;
-    change(lamps);
-    outcome.lamps = Changed(*files.lamps, lamps);
-    outcome.cause = std::move(cause);
-    return outcome;
-}
-
 // A scene's number as one digit of a key's assignment or a command's payload.
 std::optional<int> SceneDigit(std::string_view text) {
     if (text.size() != 1 || text[0] < '1' || text[0] >= '1' + hall::kSceneCount) return std::nullopt;
     return text[0] - '0';
 }
+
+// How long a release that cannot be carried out waits before it is tried again.
+constexpr Duration kReleaseRetry = std::chrono::seconds(1);
 
 }  // namespace
 
@@ -81,10 +57,51 @@ std::optional<Duration> DelayOf(std::string_view text) {
     return delay;
 }
 
+// The lamps as the group has left them so far, and what it did.
+struct HallRules::Pass {
+    const HallFiles& files;
+    std::optional<hall::LampsLit> lamps;
+    std::vector<LogLine> lines;
+
+    void note(std::string text) { lines.push_back({std::move(text), std::nullopt}); }
+
+    // The lamps as `change` leaves them; nothing switched while the state
+    // file cannot be read. A release names its cause in that note too.
+    template <class Change>
+    void switchLamps(const std::string& cause, Change change, bool noteNamesCause = false) {
+        if (!lamps) return note(noteNamesCause ? cause + ": " + StateFileNote() : StateFileNote());
+        hall::LampsLit after = *lamps;
+        change(after);
+        if (after == *lamps) return;
+        lamps = after;
+        lines.push_back({cause, hall::LitCount(after)});
+    }
+
+    // Every command leaves a line, even one that finds the lamps as it would set them.
+    template <class Command>
+    void command(const std::string& cause, Command carryOut) {
+        const std::size_t before = lines.size();
+        carryOut();
+        if (lines.size() == before) note(cause + ": bez zmian");
+    }
+};
+
 void HallRules::start(const HallFiles& files, TimePoint now) {
-    const Duration delay = files.delay.value_or(kDefaultDelay);
     for (int k = 0; k < hall::kSensorCount; ++k)
-        zones_[k] = {files.zones[k].state == ZoneFile::State::Read, false, now + delay};
+        zones_[k] = {files.zones[k].state == ZoneFile::State::Read, false, now + files.delay.value_or(kDefaultDelay)};
+}
+
+Outcome HallRules::apply(const std::vector<Arrival>& group, const HallFiles& files, TimePoint now) {
+    Pass pass{files, files.lamps, {}};
+    for (const Arrival& arrival : group) {
+        release(pass, arrival.at);
+        handle(arrival.event, pass, arrival.at);
+    }
+    release(pass, now);
+    Outcome outcome;
+    if (pass.lamps != files.lamps) outcome.lamps = pass.lamps;
+    outcome.lines = std::move(pass.lines);
+    return outcome;
 }
 
 bool NeedsScenes(const Event& event) {
@@ -94,119 +111,99 @@ bool NeedsScenes(const Event& event) {
                       event);
 }
 
-Outcome HallRules::handle(const Event& event, const HallFiles& files, TimePoint now) {
-    return std::visit(
-        ForEachKind{
-            [&](const Motion& m) { return motion(m, files, now); }, [&](const KeyPress& k) { return key(k, files); },
-            [&](const SetLamp& l) {
-                const std::string cause =
-                    std::string("polecenie: ") + (l.lit ? "włącz" : "wyłącz") + " lampę " + std::to_string(l.lamp);
-                return Commanded(Switched(files, cause, [&](hall::LampsLit& lamps) { lamps[l.lamp - 1] = l.lit; }));
-            },
-            [&](const SetScene& c) {
-                return Commanded(scene("polecenie: scena " + std::to_string(c.scene), c.scene, files));
-            },
-            // Every lamp off, as the configurator's all-off; zones stay held, as for a key.
-            [&](const AllOff&) {
-                return Commanded(
-                    Switched(files, "polecenie: wyłącz oświetlenie", [](hall::LampsLit& lamps) { lamps = {}; }));
-            }},
-        event);
+void HallRules::handle(const Event& event, Pass& pass, TimePoint now) {
+    std::visit(ForEachKind{[&](const Motion& m) { motion(m, pass, now); }, [&](const KeyPress& k) { key(k, pass); },
+                           [&](const SetLamp& l) {
+                               const std::string cause = std::string("polecenie: ") + (l.lit ? "włącz" : "wyłącz") +
+                                                         " lampę " + std::to_string(l.lamp);
+                               pass.command(cause, [&] {
+                                   pass.switchLamps(cause, [&](hall::LampsLit& lamps) { lamps[l.lamp - 1] = l.lit; });
+                               });
+                           },
+                           [&](const SetScene& c) {
+                               const std::string cause = "polecenie: scena " + std::to_string(c.scene);
+                               pass.command(cause, [&] { scene(cause, c.scene, pass); });
+                           },
+                           // Every lamp off, as the configurator's all-off; zones stay held, as for a key.
+                           [&](const AllOff&) {
+                               const std::string cause = "polecenie: wyłącz oświetlenie";
+                               pass.command(
+                                   cause, [&] { pass.switchLamps(cause, [](hall::LampsLit& lamps) { lamps = {}; }); });
+                           }},
+               event);
 }
 
-Outcome HallRules::motion(const Motion& event, const HallFiles& files, TimePoint now) {
+void HallRules::motion(const Motion& event, Pass& pass, TimePoint now) {
     Zone& zone = zones_[event.input - 1];
     // Only the first report of no motion after motion restarts the delay.
-    if (!event.present && !(zone.held && zone.moving)) return {};
-    Outcome outcome;
-    if (!files.delay) {
-        outcome.notes.push_back(InputName(event.input) + ": " + Unreadable(hall::kDelayFilePath));
-        return outcome;
-    }
+    if (!event.present && !(zone.held && zone.moving)) return;
     if (!event.present) {
         zone.moving = false;
-        zone.until = now + *files.delay;
-        return outcome;
+        zone.until = now + pass.files.delay.value_or(kDefaultDelay);
+        return;
     }
-    const ZoneFile& file = files.zones[event.input - 1];
-    if (const std::optional<std::string> note = ZoneNote(event.input, file)) {
-        outcome.notes.push_back(*note);
-        return outcome;
-    }
-    zone = {true, true, now + *files.delay};
-    return Switched(files, InputName(event.input) + ": ruch", [&](hall::LampsLit& lamps) {
+    const ZoneFile& file = pass.files.zones[event.input - 1];
+    if (const std::optional<std::string> note = ZoneNote(event.input, file)) return pass.note(*note);
+    zone = {true, true, now + pass.files.delay.value_or(kDefaultDelay)};
+    pass.switchLamps(InputName(event.input) + ": ruch", [&](hall::LampsLit& lamps) {
         for (int i = 0; i < hall::kLampCount; ++i) lamps[i] = lamps[i] || file.lamps[i];
     });
 }
 
-Outcome HallRules::key(const KeyPress& event, const HallFiles& files) const {
+void HallRules::key(const KeyPress& event, Pass& pass) const {
     const std::string name = "klawisz " + hall::KeyName(event.key);
-    Outcome outcome;
-    const std::string field =
-        event.key < static_cast<int>(files.keys.fields.size()) ? files.keys.fields[event.key] : std::string();
-    if (field == "0") {
-        outcome.notes.push_back(name + ": bez sceny");
-        return outcome;
-    }
+    const std::vector<std::string>& fields = pass.files.keys.fields;
+    const std::string field = event.key < static_cast<int>(fields.size()) ? fields[event.key] : std::string();
+    if (field == "0") return pass.note(name + ": bez sceny");
     const std::optional<int> number = SceneDigit(field);
-    if (!number) {
-        outcome.notes.push_back(name + ": brak sceny do odczytania w pliku " + FileName(hall::kKeyFilePath));
-        return outcome;
-    }
-    return scene(name + " (scena " + std::to_string(*number) + ")", *number, files);
+    if (!number) return pass.note(name + ": brak sceny do odczytania w pliku " + FileName(hall::kKeyFilePath));
+    scene(name + " (scena " + std::to_string(*number) + ")", *number, pass);
 }
 
 // Exactly the ticked lamps, as "Załącz scenę" does: a box in the third state is off.
-Outcome HallRules::scene(const std::string& cause, int scene, const HallFiles& files) const {
-    Outcome outcome;
-    const hall::SceneRead& boxes = files.scenes[scene - 1];
-    if (!boxes.complete) {
-        outcome.notes.push_back(cause + ": " + Unreadable(hall::SceneFilePath(scene)));
-        return outcome;
-    }
-    return Switched(files, cause, [&](hall::LampsLit& lamps) {
+void HallRules::scene(const std::string& cause, int scene, Pass& pass) const {
+    const hall::SceneRead& boxes = pass.files.scenes[scene - 1];
+    if (!boxes.complete) return pass.note(cause + ": " + Unreadable(hall::SceneFilePath(scene)));
+    pass.switchLamps(cause, [&](hall::LampsLit& lamps) {
         for (int i = 0; i < hall::kLampCount; ++i) lamps[i] = boxes.boxes[i] == 1;
     });
 }
 
-Outcome HallRules::release(const HallFiles& files, TimePoint now) {
-    std::vector<int> released;
+void HallRules::release(Pass& pass, TimePoint now) {
+    std::vector<int> due;
+    for (int k = 0; k < hall::kSensorCount; ++k)
+        if (zones_[k].held && zones_[k].until <= now) due.push_back(k + 1);
+    if (due.empty()) return;
+    const auto isDue = [&](int k) { return std::find(due.begin(), due.end(), k + 1) != due.end(); };
+    const std::string cause = ZonesCause(due);
+    // A zone whose lamps cannot be known might share them with another: the
+    // zones stay held, and lit, until the file can be read again.
     for (int k = 0; k < hall::kSensorCount; ++k) {
-        if (!zones_[k].held || zones_[k].until > now) continue;
-        zones_[k] = {};
-        released.push_back(k + 1);
+        if (!(zones_[k].held && pass.files.zones[k].state == ZoneFile::State::Unreadable)) continue;
+        const bool first = std::none_of(due.begin(), due.end(), [&](int d) { return zones_[d - 1].retrying; });
+        for (const int d : due) zones_[d - 1].until = now + kReleaseRetry, zones_[d - 1].retrying = true;
+        if (first)
+            pass.note(cause + ": " + Unreadable(hall::SceneCommandFilePath(k + 1)) +
+                      ", nic nie przełączono, ponawiam co sekundę");
+        return;
     }
-    Outcome outcome;
-    if (released.empty()) return outcome;
-    const std::string cause = ZonesCause(released);
-    // A zone still held whose lamps cannot be known might share them: better
-    // to leave the hall lit than switch off what it lights.
-    for (int k = 0; k < hall::kSensorCount; ++k) {
-        const bool concerned = zones_[k].held || std::find(released.begin(), released.end(), k + 1) != released.end();
-        if (concerned && files.zones[k].state == ZoneFile::State::Unreadable) {
-            outcome.cause = cause;
-            outcome.notes.push_back(cause + ": " + Unreadable(hall::SceneCommandFilePath(k + 1)) +
-                                    ", nic nie przełączono");
-            return outcome;
-        }
-    }
-    outcome = Switched(
-        files, cause,
+    for (const int d : due) zones_[d - 1] = {};
+    pass.switchLamps(
+        cause,
         [&](hall::LampsLit& lamps) {
             for (int i = 0; i < hall::kLampCount; ++i) {
                 bool off = false, kept = false;
                 for (int k = 0; k < hall::kSensorCount; ++k) {
-                    if (!files.zones[k].lamps[i] || files.zones[k].state != ZoneFile::State::Read) continue;
+                    if (!pass.files.zones[k].lamps[i] || pass.files.zones[k].state != ZoneFile::State::Read) continue;
                     if (zones_[k].held)
                         kept = true;
                     else
-                        off = off || std::find(released.begin(), released.end(), k + 1) != released.end();
+                        off = off || isDue(k);
                 }
                 if (off && !kept) lamps[i] = false;
             }
         },
         true);
-    return outcome;
 }
 
 std::optional<TimePoint> HallRules::nextDeadline() const {

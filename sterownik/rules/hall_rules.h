@@ -30,12 +30,16 @@ struct ZoneFile {
     hall::LampsLit lamps{};
 };
 
-// The hall's files as read at one event: the rules see the hall as it is at
-// that moment, and what the operator saves counts from the next event.
+// The hall's files as read for one group of events: the rules see the hall
+// as it is at that moment, and what the operator saves counts from the next
+// group.
 struct HallFiles {
     std::optional<hall::LampsLit> lamps;  // ../actual.txt; nothing when unreadable
     std::array<ZoneFile, hall::kSensorCount> zones{};
-    std::optional<Duration> delay = kDefaultDelay;  // nothing when opoznienie.txt is unreadable
+    // Nothing when opoznienie.txt exists but cannot be read: it then counts
+    // as missing, as the default delay, for when people are there, the light
+    // must come on.
+    std::optional<Duration> delay = kDefaultDelay;
     // Read for a key press or a scene command only.
     hall::AssignmentRead keys;
     std::array<hall::SceneRead, hall::kSceneCount> scenes{};
@@ -45,25 +49,38 @@ struct HallFiles {
 // delay: the keys and scenes, for a switch to a scene.
 bool NeedsScenes(const Event& event);
 
-// What one event does: the lamps to write when they differ from the file,
-// the cause of that switch, and what could not be done.
+// An event as it arrived.
+struct Arrival {
+    Event event;
+    TimePoint at;
+};
+
+// One line of the log about one event or release, in order: a switch (with
+// the number of lamps lit after it) or a note of what could not be done.
+struct LogLine {
+    std::string text;
+    std::optional<int> lit;  // a switch: "text: świecą N lamp" once written
+};
+
+// What a group does: the lamps to write when they end differing from the
+// file, and what each of its events and releases did.
 struct Outcome {
     std::optional<hall::LampsLit> lamps;
-    std::string cause;
-    std::vector<std::string> notes;
+    std::vector<LogLine> lines;
 };
 
 // Zones, their holds and the switch-off delay, the wall keys and the
-// automation's commands. No I/O and
-// no clock: events, files and the time come in, lamp states come out.
+// automation's commands. No I/O and no clock: events, files and the time
+// come in, lamp states come out.
 class HallRules {
 public:
-    // Every input with a readable scene command file counts as held for the
-    // delay, so that a restart leaves no zone lit for ever.
+    // Every input with a readable scene command file counts as held for the delay,
+    // so that a restart leaves no zone lit for ever.
     void start(const HallFiles& files, TimePoint now);
-    Outcome handle(const Event& event, const HallFiles& files, TimePoint now);
-    // Releases every zone whose delay has passed by `now`.
-    Outcome release(const HallFiles& files, TimePoint now);
+    // The events in their order, each after the releases due by its arrival,
+    // then the releases due by `now`: as if they came one by one, against
+    // files read once, with one write at the end.
+    Outcome apply(const std::vector<Arrival>& group, const HallFiles& files, TimePoint now);
 
     std::optional<TimePoint> nextDeadline() const;
     bool held(int input) const { return zones_[input - 1].held; }
@@ -73,11 +90,15 @@ private:
         bool held = false;
         bool moving = false;  // the last report was motion
         TimePoint until{};
+        bool retrying = false;  // a release waits for a file to become readable
     };
+    struct Pass;
 
-    Outcome motion(const Motion& event, const HallFiles& files, TimePoint now);
-    Outcome key(const KeyPress& event, const HallFiles& files) const;
-    Outcome scene(const std::string& cause, int scene, const HallFiles& files) const;
+    void handle(const Event& event, Pass& pass, TimePoint now);
+    void motion(const Motion& event, Pass& pass, TimePoint now);
+    void key(const KeyPress& event, Pass& pass) const;
+    void scene(const std::string& cause, int scene, Pass& pass) const;
+    void release(Pass& pass, TimePoint now);
 
     std::array<Zone, hall::kSensorCount> zones_{};
 };

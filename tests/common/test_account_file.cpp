@@ -99,6 +99,7 @@ void TestAccountFile::accountName_data() {
     QTest::newRow("tydzien.txt") << QByteArray("Tydzien.txt") << false;
     QTest::newRow("daty.txt") << QByteArray("daty.TXT") << false;
     QTest::newRow("sterownik.conf") << QByteArray("Sterownik.conf") << false;
+    QTest::newRow("sterownik.lock") << QByteArray("sterownik.LOCK") << false;
     QTest::newRow("like a schedule but not") << QByteArray("daty.txt.bak") << true;
 }
 

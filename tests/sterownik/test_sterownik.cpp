@@ -3,10 +3,14 @@
 #include "lamp_state.h"
 #include "scene_files.h"
 #include "test_broker.h"
+#include "topic_checks.h"
 
 #include <QJsonDocument>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <signal.h>
 
 #include <memory>
 
@@ -75,14 +79,17 @@ private slots:
     void oneHallThroughItsDay();
     void automation();
     void badMessagesChangeNothing();
+    void underFaults();
+    void burstInGroups();
     void badConfigurationLine_data();
     void badConfigurationLine();
     void badConfigurationStops();
 
 private:
-    // Waits until the controller has dealt with everything sent before.
+    // Waits until the controller has dealt with everything sent before: a
+    // bad topic of its own each time, as a topic's notes are logged a few a minute.
     void settle(Controller& controller, const QByteArray& mark) {
-        QVERIFY(broker_.publish("hala/test/czujnik/0", mark));
+        QVERIFY(broker_.publish("hala/test/czujnik/" + mark, mark));
         QTRY_VERIFY_WITH_TIMEOUT(controller.logged(mark), kWaitMs);
     }
 
@@ -187,9 +194,93 @@ void TestSterownik::badMessagesChangeNothing() {
     int mark = 0;
     for (const auto& [topic, payload] : catalogue) {
         QVERIFY(broker_.publish("hala/test/" + topic, payload));
-        settle(controller, "znacznik " + QByteArray::number(++mark));  // input 0 is a bad topic too
+        settle(controller, "znacznik " + QByteArray::number(++mark));
         QVERIFY2(StateOf(hall) == Lit({50}) && controller.state() == QProcess::Running, qPrintable(topic));
     }
+}
+
+// A second controller is refused; after a broker frozen and killed, what
+// the broker holds is actual.txt, not what was queued before; SIGHUP takes a
+// good file and leaves a bad one; a linked actual.txt is watched where it is.
+void TestSterownik::underFaults() {
+    TestHall hall;
+    Furnish(hall, broker_.port());
+    QVERIFY(TestHall::write(hall.rootFile("actual.txt"), Lit({})));
+    Controller controller(hall);
+    QTRY_VERIFY_WITH_TIMEOUT(controller.logged("połączono"), kWaitMs);
+    Controller second(hall);
+    QVERIFY(second.waitForFinished(kWaitMs));
+    QCOMPARE(second.exitCode(), 1);
+    QCOMPARE(second.readAllStandardError().count('\n'), 1);
+    QCOMPARE(broker_.retained("hala/test/dostepnosc"), "online");
+
+    QVERIFY(TestHall::write(hall.rootFile("actual.txt"), Lit({1, 2, 10})));
+    QTRY_COMPARE_WITH_TIMEOUT(broker_.retained("hala/test/lampa/1"), "ON", kWaitMs);
+    broker_.freeze(true);
+    QProcess zero;  // switched off while the broker cannot acknowledge it
+    zero.setWorkingDirectory(hall.workPath());
+    zero.start(QStringLiteral(ZERO_PATH), {});
+    QVERIFY(zero.waitForFinished(kWaitMs));
+    QTRY_VERIFY_WITH_TIMEOUT(controller.logged("zmieniony przez inny program: nie"), kWaitMs);
+    broker_.crash();
+    QTRY_VERIFY_WITH_TIMEOUT(controller.logged("brak połączenia"), 3 * kWaitMs);
+    QVERIFY(TestHall::write(hall.rootFile("actual.txt"), Lit({1, 2, 10})));
+    QVERIFY(broker_.start());
+    QTRY_COMPARE_WITH_TIMEOUT(broker_.retained("hala/test/dostepnosc"), "online", 6 * kWaitMs);
+    settle(controller, "po-powrocie");
+    QCOMPARE(broker_.retained("hala/test/lampa/1"), "ON");
+    QCOMPARE(broker_.retained("shellies/ab/relay/0/command"), "on");
+    QCOMPARE(broker_.retained("hala/test/stan"), Lit({1, 2, 10}).chopped(2));
+
+    const QByteArray config = TestHall::read(hall.workFile("sterownik.conf"));
+    QVERIFY(TestHall::write(hall.workFile("sterownik.conf"), config + "lampa 3 hala/test/lampa/3/set\n"));
+    ::kill(static_cast<pid_t>(controller.processId()), SIGHUP);
+    QTRY_VERIFY_WITH_TIMEOUT(controller.logged("zostają dotychczasowe ustawienia"), kWaitMs);
+    QVERIFY(TestHall::write(hall.workFile("sterownik.conf"), QByteArray(config).replace("nazwa test", "nazwa nowa")));
+    ::kill(static_cast<pid_t>(controller.processId()), SIGHUP);
+    QTRY_COMPARE_WITH_TIMEOUT(broker_.retained("hala/nowa/lampa/10"), "ON", kWaitMs);
+    QCOMPARE(broker_.retained("hala/test/dostepnosc"), "offline");
+
+    QTemporaryDir elsewhere;
+    QVERIFY(TestHall::write(elsewhere.filePath("actual.txt"), Lit({10})));
+    QVERIFY(QFile::remove(hall.rootFile("actual.txt")));
+    QVERIFY(QFile::link(elsewhere.filePath("actual.txt"), hall.rootFile("actual.txt")));
+    zero.start(QStringLiteral(ZERO_PATH), {});
+    QVERIFY(zero.waitForFinished(kWaitMs));
+    QTRY_COMPARE_WITH_TIMEOUT(broker_.retained("hala/nowa/lampa/10"), "OFF", kWaitMs);
+    QVERIFY(controller.stop());
+}
+
+// 2,000 scene commands waiting at once, alternately 2 (all off) and 3: each
+// logged, the last one in the file, and far fewer writes (each published as
+// the state) than events.
+void TestSterownik::burstInGroups() {
+    TestHall hall;
+    Furnish(hall, broker_.port());
+    QVERIFY(TestHall::write(hall.rootFile("actual.txt"), Lit({})));
+    Controller controller(hall);
+    QTRY_VERIFY_WITH_TIMEOUT(controller.logged("połączono"), kWaitMs);
+    QProcess states;
+    states.start("mosquitto_sub", {"-p", QString::number(broker_.port()), "-t", "hala/test/stan"});
+    QTRY_VERIFY_WITH_TIMEOUT(states.canReadLine(), kWaitMs);
+    ::kill(static_cast<pid_t>(controller.processId()), SIGSTOP);
+    QProcess burst;
+    burst.start("mosquitto_pub", {"-p", QString::number(broker_.port()), "-t", "hala/test/scena/set", "-l"});
+    for (int i = 0; i < 2000; ++i) burst.write(i % 2 ? "3\n" : "2\n");
+    burst.closeWriteChannel();
+    QVERIFY(burst.waitForFinished(kWaitMs));
+    ::kill(static_cast<pid_t>(controller.processId()), SIGCONT);
+    const auto logged = [&](const QByteArray& line) { return controller.logged({}), controller.log.count(line); };
+    QTRY_COMPARE_WITH_TIMEOUT(logged("polecenie: scena 3: świeci 9 lamp\n"), 1000, kWaitMs);
+    QCOMPARE(logged("polecenie: scena 2"), 1000);
+    QCOMPARE(StateOf(hall), Lit(kScene3));
+    QByteArray seen;
+    QTRY_VERIFY_WITH_TIMEOUT((seen += states.readAllStandardOutput()).endsWith(Lit(kScene3).chopped(2) + "\n"),
+                             kWaitMs);
+    const qsizetype published = seen.count('\n');
+    QVERIFY2(published <= 20, qPrintable(QString::number(published)));
+    states.kill();
+    states.waitForFinished(kWaitMs);
 }
 
 void TestSterownik::badConfigurationLine_data() {
@@ -197,7 +288,10 @@ void TestSterownik::badConfigurationLine_data() {
     for (const char* line :
          {"serwer 127.0.0.1", "broker 127.0.0.1:0", "broker localhost:mqtt", "broker 127.0.0.1:1883", "nazwa a+b",
           "nazwa hala/", "czujnik 9 a/b", "klawisz G1 a/b", "lampa 109 a/b", "lampa 5 a/b on", "czujnik 3 a/#/b",
-          "klawisz A1 modul/input/0", "wykrywanie yes", "prefiks_wykrywania homeassistant/"})
+          "klawisz A1 modul/input/0", "wykrywanie yes", "prefiks_wykrywania homeassistant/",
+          // A device's topic that is the controller's own, or a lamp's that is an input's.
+          "lampa 1 hala/hala/lampa/1/set OFF ON", "lampa 2 hala/hala/lampa/2", "czujnik 3 hala/hala/stan",
+          "klawisz B1 hala/hala/czujnik/7", "czujnik 4 hala/hala/dostepnosc", "lampa 7 modul/input/0"})
         QTest::newRow(line) << QByteArray(line);
     QTest::newRow("NUL in a value") << QByteArray("uzytkownik a\0b", 14);
 }
@@ -207,8 +301,9 @@ void TestSterownik::badConfigurationLine() {
     QFETCH(QByteArray, line);
     const hall::Result<hall::ControllerConfig> read =
         hall::ParseControllerConfig("broker 127.0.0.1:1883\nczujnik 2 modul/input/0\n" + line.toStdString(), "hala");
-    QVERIFY(!read);
-    QVERIFY2(read.error().find("wiersz 3:") != std::string::npos, read.error().c_str());
+    const hall::Status checked = read ? sterownik::CheckTopics(*read) : hall::Status(hall::Unexpected(read.error()));
+    QVERIFY(!checked);
+    QVERIFY2(checked.error().find("wiersz 3:") != std::string::npos, checked.error().c_str());
 }
 
 void TestSterownik::badConfigurationStops() {

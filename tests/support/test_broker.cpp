@@ -8,6 +8,8 @@
 
 #include <optional>
 
+#include <signal.h>
+
 namespace {
 
 constexpr int kWaitMs = 5000;
@@ -56,6 +58,13 @@ void TestBroker::stop() {
     if (process_.state() == QProcess::NotRunning) return;
     process_.terminate();
     if (!process_.waitForFinished(kWaitMs)) process_.kill();
+    process_.waitForFinished(kWaitMs);
+}
+
+void TestBroker::freeze(bool frozen) { ::kill(static_cast<pid_t>(process_.processId()), frozen ? SIGSTOP : SIGCONT); }
+
+void TestBroker::crash() {
+    process_.kill();
     process_.waitForFinished(kWaitMs);
 }
 

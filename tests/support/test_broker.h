@@ -12,6 +12,10 @@ public:
     // The port is picked the first time and kept. False when the broker takes no connections soon.
     bool start();
     void stop();
+    // SIGSTOP or SIGCONT: a broker that holds its connections and answers nothing.
+    void freeze(bool frozen);
+    // SIGKILL: gone without a word, and nothing it held is kept.
+    void crash();
     quint16 port() const { return port_; }
 
     // Through mosquitto_pub's standard input, so that any bytes can be sent.
