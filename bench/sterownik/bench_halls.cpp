@@ -4,10 +4,15 @@
 #include "line_file.h"
 #include "schedule_files.h"
 
+#include <fstream>
 #include <system_error>
 
 namespace bench {
 namespace {
+
+using namespace std::chrono_literals;
+
+constexpr Duration kReadyTime = 30s;
 
 hall::SceneBoxes ZoneBoxes(int input) {
     hall::SceneBoxes boxes{};
@@ -25,6 +30,15 @@ hall::Status WriteZones(const std::filesystem::path& work) {
     return {};
 }
 
+std::string LogTail(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::string tail;
+    for (std::size_t i = lines.size() > 5 ? lines.size() - 5 : 0; i < lines.size(); ++i) tail += "  " + lines[i] + "\n";
+    return tail;
+}
+
 }  // namespace
 
 hall::Status LayOutHall(const std::filesystem::path& hall, int port, std::string_view delayMinutes) {
@@ -40,6 +54,69 @@ hall::Status LayOutHall(const std::filesystem::path& hall, int port, std::string
     // The hall's name is its directory's: only the broker is set.
     const std::string config = "broker 127.0.0.1:" + std::to_string(port) + "\n";
     return hall::WriteFileAtomically(work / hall::kControllerConfigPath, config);
+}
+
+hall::Status AssignKey(const std::filesystem::path& hall, int key, int scene, const hall::SceneBoxes& boxes) {
+    const std::filesystem::path work = WorkingDirectory(hall);
+    std::vector<std::string> keys(hall::kKeyCount, "0");
+    keys[key] = std::to_string(scene);
+    if (hall::Status written = hall::WriteAssignmentFile(work / hall::kKeyFilePath, keys); !written) return written;
+    return hall::WriteSceneFile(work / hall::SceneFilePath(scene), boxes);
+}
+
+std::vector<std::string> HallNames(int count, const std::string& stem) {
+    std::vector<std::string> names;
+    for (int i = 1; i <= count; ++i) {
+        std::string number = std::to_string(i);
+        names.push_back(stem + std::string(number.size() < 3 ? 3 - number.size() : 0, '0') + number);
+    }
+    return names;
+}
+
+hall::Status Halls::lay(int port) {
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        if (const hall::Status laidOut = LayOutHall(hall(i), port, delay_); !laidOut) return laidOut;
+    return {};
+}
+
+hall::Status Halls::start() {
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+        hall::Result<std::unique_ptr<ChildProcess>> controller = ChildProcess::Start(
+            SpawnRequest{{STEROWNIK_PROGRAM}, WorkingDirectory(hall(i)), log(i), false, environment_});
+        if (!controller) return hall::Unexpected(controller.error());
+        controllers_.push_back(std::move(*controller));
+    }
+    return {};
+}
+
+hall::Status Halls::waitReady(DriverClient& client, EventTracker& tracker) {
+    const int all = static_cast<int>(names_.size());
+    const RunEnd end = client.run(
+        Clock::now() + kReadyTime, [&] { return tracker.readyHalls() == all; }, [](TimePoint now) { return now + 1s; });
+    if (end == RunEnd::Finished) return {};
+    if (end == RunEnd::Stopped) return hall::Unexpected(client.stopReason());
+    return hall::Unexpected(std::to_string(tracker.readyHalls()) + " z " + std::to_string(all) +
+                            " sterowników gotowych po 30 s (online i 108 lamp)" + endedOnes());
+}
+
+hall::Status Halls::startReady(int port, DriverClient& client, EventTracker& tracker) {
+    hall::Status started = lay(port);
+    if (started) started = start();
+    return started ? waitReady(client, tracker) : started;
+}
+
+bool Halls::stop() {
+    bool clean = true;
+    for (auto& controller : controllers_) clean = controller->stop() && clean;
+    return clean;
+}
+
+std::string Halls::endedOnes() {
+    std::string text;
+    for (std::size_t i = 0; i < controllers_.size(); ++i)
+        if (controllers_[i]->ended())
+            text += "\nsterownik hali " + names_[i] + " zakończył działanie:\n" + LogTail(log(i));
+    return text;
 }
 
 }  // namespace bench

@@ -1,12 +1,17 @@
 #pragma once
 
+#include "child_process.h"
+#include "driver_client.h"
+#include "event_tracker.h"
 #include "lamp_state.h"
 #include "result.h"
 #include "scene_files.h"
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace bench {
 
@@ -26,6 +31,50 @@ constexpr LampBlock ZoneLamps(int input) {
 // Fails with the reason when a file cannot be written.
 hall::Status LayOutHall(const std::filesystem::path& hall, int port, std::string_view delayMinutes);
 
+// Key `key` of a laid-out hall switches to scene `scene`, whose lamps are
+// `boxes`; the other keys to none.
+hall::Status AssignKey(const std::filesystem::path& hall, int key, int scene, const hall::SceneBoxes& boxes);
+
 inline std::filesystem::path WorkingDirectory(const std::filesystem::path& hall) { return hall / "konfigurator"; }
+
+// stem001, stem002, …
+std::vector<std::string> HallNames(int count, const std::string& stem);
+
+// The halls of one part of the run, laid out in `root`, and their
+// controllers, each started with `environment` added to its own, logging
+// into root/NAME.log; stopped when this is destroyed.
+class Halls {
+public:
+    Halls(const std::filesystem::path& root, std::vector<std::string> names, std::string delayMinutes,
+          std::vector<std::string> environment = {})
+        : root_(root),
+          names_(std::move(names)),
+          delay_(std::move(delayMinutes)),
+          environment_(std::move(environment)) {}
+
+    hall::Status lay(int port);
+    hall::Status start();
+    // Until every controller is online and has published its lamps.
+    hall::Status waitReady(DriverClient& client, EventTracker& tracker);
+    // Ready only once started: a hall that failed to start is not waited for.
+    hall::Status startReady(int port, DriverClient& client, EventTracker& tracker);
+
+    const std::vector<std::string>& names() const { return names_; }
+    std::filesystem::path hall(std::size_t i) const { return root_ / names_[i]; }
+    std::filesystem::path log(std::size_t i) const { return root_ / (names_[i] + ".log"); }
+    const std::vector<std::unique_ptr<ChildProcess>>& controllers() const { return controllers_; }
+
+    // False when one did not end on SIGTERM.
+    bool stop();
+
+private:
+    std::string endedOnes();
+
+    std::filesystem::path root_;
+    std::vector<std::string> names_;
+    std::string delay_;
+    std::vector<std::string> environment_;
+    std::vector<std::unique_ptr<ChildProcess>> controllers_;
+};
 
 }  // namespace bench

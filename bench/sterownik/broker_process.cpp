@@ -33,7 +33,13 @@ int FreePort() {
     return port;
 }
 
-std::string Config(int port) {
+std::string Config(int port, BrokerLimits limits) {
+    const std::string queues = limits == BrokerLimits::Raised
+                                   // One subscriber hears every hall: nothing may be dropped for it.
+                                   ? "max_queued_messages 100000\n"
+                                   // Debian's own, written out: what a site's broker has unless raised.
+                                   : "max_queued_messages 1000\n"
+                                     "max_inflight_messages 20\n";
     return "listener " + std::to_string(port) +
            " 127.0.0.1\n"
            "allow_anonymous true\n"
@@ -41,9 +47,8 @@ std::string Config(int port) {
            "log_dest stderr\n"
            "log_type error\n"
            "log_type warning\n"
-           "log_type information\n"
-           // One subscriber hears every hall: nothing may be dropped for it.
-           "max_queued_messages 100000\n"
+           "log_type information\n" +
+           queues +
            // As a site's broker should be set: a message is sent at once, not
            // held until the peer acknowledges the last one (up to 40 ms).
            "set_tcp_nodelay true\n";
@@ -51,11 +56,11 @@ std::string Config(int port) {
 
 }  // namespace
 
-hall::Status BrokerProcess::start(const std::filesystem::path& directory) {
+hall::Status BrokerProcess::start(const std::filesystem::path& directory, BrokerLimits limits) {
     port_ = FreePort();
     if (port_ == 0) return hall::Unexpected("nie można przygotować brokera: brak wolnego portu");
     const std::filesystem::path config = directory / "mosquitto.conf";
-    if (const hall::Status written = hall::WriteFileAtomically(config, Config(port_)); !written)
+    if (const hall::Status written = hall::WriteFileAtomically(config, Config(port_, limits)); !written)
         return hall::Unexpected("nie można przygotować brokera: " + written.error());
     hall::Result<std::unique_ptr<ChildProcess>> process =
         ChildProcess::Start(SpawnRequest{{"/usr/sbin/mosquitto", "-c", config.string()}, directory, {}, true});
@@ -77,6 +82,13 @@ hall::Status BrokerProcess::awaitRunning() {
         seen.append(buffer.data(), static_cast<std::size_t>(got));
     }
     return {};
+}
+
+Watch BrokerProcess::endWatch() {
+    return {log(), [this]() -> hall::Status {
+                if (readLog()) return {};
+                return hall::Unexpected("mosquitto zakończył działanie");
+            }};
 }
 
 bool BrokerProcess::readLog() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "child_process.h"
+#include "driver_client.h"
 #include "result.h"
 
 #include <filesystem>
@@ -9,17 +10,23 @@
 
 namespace bench {
 
-// A private mosquitto on 127.0.0.1 and a free port, without persistence,
-// with room queued for every message of the run.
+// Raised: room queued for every message of a run. Default: Debian's queue
+// and inflight limits, which drop what a slow subscriber leaves waiting.
+enum class BrokerLimits { Raised, Default };
+
+// A private mosquitto on 127.0.0.1 and a free port, without persistence.
 class BrokerProcess {
 public:
-    // Fails with the reason when it is not running within a few seconds.
-    hall::Status start(const std::filesystem::path& directory);
+    // Its configuration goes into `directory`, one broker's own. Fails with
+    // the reason when it is not running within a few seconds.
+    hall::Status start(const std::filesystem::path& directory, BrokerLimits limits);
     int port() const { return port_; }
     // What mosquitto prints, to be polled with the rest.
     int log() const { return process_ ? process_->output() : -1; }
     // Passes what it printed on to standard error; false when it has ended.
     bool readLog();
+    // Its log for a client's loop to read, which ends the loop when mosquitto ends.
+    Watch endWatch();
     ChildProcess& process() { return *process_; }
 
 private:

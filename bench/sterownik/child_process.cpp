@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -19,7 +20,8 @@ namespace {
 constexpr int kStopWaitMs = 5000;
 
 // In the child between fork and exec, so only async-signal-safe calls.
-[[noreturn]] void BecomeChild(char* const* arguments, const char* directory, int output, pid_t parent) {
+[[noreturn]] void BecomeChild(char* const* arguments, char* const* environment, const char* directory, int output,
+                              pid_t parent) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
     // The benchmark blocks its stop signals to read them from a descriptor; the child must not inherit that.
@@ -29,8 +31,28 @@ constexpr int kStopWaitMs = 5000;
     const int input = ::open("/dev/null", O_RDONLY);
     if (input < 0 || ::chdir(directory) != 0 || ::dup2(input, 0) < 0 || ::dup2(output, 1) < 0 || ::dup2(output, 2) < 0)
         ::_exit(127);
-    ::execv(arguments[0], arguments);
+    ::execve(arguments[0], arguments, environment);
     ::_exit(127);
+}
+
+// The benchmark's environment with `added` in it, each replacing the variable of its name; built before the fork.
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& added) {
+    std::vector<std::string> all;
+    const auto name = [](const std::string& variable) { return variable.substr(0, variable.find('=')); };
+    for (char** variable = environ; *variable; ++variable) {
+        const std::string own = *variable;
+        if (std::none_of(added.begin(), added.end(), [&](const std::string& a) { return name(a) == name(own); }))
+            all.push_back(own);
+    }
+    all.insert(all.end(), added.begin(), added.end());
+    return all;
+}
+
+std::vector<char*> Pointers(const std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (const std::string& text : texts) pointers.push_back(const_cast<char*>(text.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
 }
 
 // Whether the process ended within `ms`, waited on without a busy loop.
@@ -61,9 +83,9 @@ hall::Result<std::unique_ptr<ChildProcess>> ChildProcess::Start(const SpawnReque
 }
 
 hall::Status ChildProcess::spawn(const SpawnRequest& request) {
-    std::vector<char*> arguments;
-    for (const std::string& argument : request.arguments) arguments.push_back(const_cast<char*>(argument.c_str()));
-    arguments.push_back(nullptr);
+    std::vector<char*> arguments = Pointers(request.arguments);
+    const std::vector<std::string> variables = EnvironmentWith(request.environment);
+    std::vector<char*> environment = Pointers(variables);
     int ends[2] = {-1, -1};
     if (request.piped ? ::pipe2(ends, O_CLOEXEC) != 0
                       : (ends[1] = ::open(request.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)) < 0)
@@ -72,7 +94,7 @@ hall::Status ChildProcess::spawn(const SpawnRequest& request) {
     const std::string directory = request.directory.string();
     const pid_t parent = ::getpid();
     pid_ = ::fork();
-    if (pid_ == 0) BecomeChild(arguments.data(), directory.c_str(), ends[1], parent);
+    if (pid_ == 0) BecomeChild(arguments.data(), environment.data(), directory.c_str(), ends[1], parent);
     hall::Status forked;
     if (pid_ < 0)
         forked = hall::Unexpected("nie można uruchomić " + request.arguments[0] + ": " + std::strerror(errno));

@@ -20,6 +20,8 @@ struct SpawnRequest {
     // Standard output and error go to this file, or into a pipe when `piped`.
     std::filesystem::path output = "/dev/null";
     bool piped = false;
+    // NAME=value, in place of the benchmark's own variable of that name or besides its variables.
+    std::vector<std::string> environment = {};
 };
 
 // A program the benchmark runs, stopped when this is destroyed. It also ends

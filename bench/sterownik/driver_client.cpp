@@ -28,6 +28,7 @@ DriverClient::DriverClient(std::vector<Watch> watches)
     mosquitto_connect_callback_set(client_, OnConnect);
     mosquitto_subscribe_callback_set(client_, OnSubscribe);
     mosquitto_message_callback_set(client_, OnMessage);
+    mosquitto_publish_callback_set(client_, OnPublish);
     // Each event goes out when due, never queued behind unacknowledged ones.
     mosquitto_max_inflight_messages_set(client_, 0);
     // The measuring client adds no wait of its own for the peer's acknowledgement.
@@ -69,6 +70,8 @@ hall::Status DriverClient::runUntil(bool& flag, const char* what) {
 void DriverClient::publish(const std::string& topic, std::string_view payload) {
     mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1, false);
 }
+
+void DriverClient::limitInflight(unsigned messages) { mosquitto_max_inflight_messages_set(client_, messages); }
 
 RunEnd DriverClient::run(TimePoint until, const std::function<bool()>& finished,
                          const std::function<TimePoint(TimePoint)>& step) {
@@ -113,6 +116,8 @@ void DriverClient::OnConnect(mosquitto*, void* self, int rc) { static_cast<Drive
 void DriverClient::OnSubscribe(mosquitto*, void* self, int, int, const int*) {
     static_cast<DriverClient*>(self)->subscribed_ = true;
 }
+
+void DriverClient::OnPublish(mosquitto*, void* self, int) { ++static_cast<DriverClient*>(self)->acknowledged_; }
 
 void DriverClient::OnMessage(mosquitto*, void* self, const mosquitto_message* message) {
     const TimePoint at = Clock::now();

@@ -4,6 +4,7 @@
 #include "latency.h"
 #include "result.h"
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -36,6 +37,10 @@ public:
     void setSink(MessageSink* sink) { sink_ = sink; }
     // Not retained, QoS 1, written out at once.
     void publish(const std::string& topic, std::string_view payload);
+    // At most `messages` sent and not yet acknowledged; the rest wait in the library.
+    void limitInflight(unsigned messages);
+    // How many of the messages it published the broker has acknowledged.
+    std::size_t acknowledged() const { return acknowledged_; }
 
     // Waits on the broker and the watches until `finished()` or `until`;
     // `step(now)` runs at each wake-up and says when it next wants to.
@@ -47,6 +52,7 @@ private:
     static void OnConnect(mosquitto* client, void* self, int rc);
     static void OnSubscribe(mosquitto* client, void* self, int mid, int count, const int* granted);
     static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
+    static void OnPublish(mosquitto* client, void* self, int mid);
     hall::Status runUntil(bool& flag, const char* what);
     // Whether a watch whose descriptor is ready says to stop, its reason kept.
     bool stoppedByWatch(const std::vector<pollfd>& fds);
@@ -56,6 +62,7 @@ private:
     MessageSink* sink_ = nullptr;
     bool connected_ = false;
     bool subscribed_ = false;
+    std::size_t acknowledged_ = 0;
     std::string stopReason_;
 };
 

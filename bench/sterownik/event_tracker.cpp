@@ -70,9 +70,9 @@ std::vector<std::string> EventTracker::Subscriptions() {
 void EventTracker::lampOn(Hall& hall, int lamp, TimePoint at) {
     for (int k = 1; k <= hall::kSensorCount; ++k) {
         std::deque<TimePoint>& waiting = hall.waiting[k - 1];
-        if (ZoneLamps(k).last != lamp || waiting.empty()) continue;
-        latencies_.push_back(at - waiting.front());
-        waiting.pop_front();
+        if (ZoneLamps(k).last != lamp) continue;
+        for (const TimePoint sent : waiting) latencies_.push_back(at - sent);
+        waiting.clear();
     }
 }
 

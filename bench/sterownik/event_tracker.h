@@ -45,9 +45,12 @@ private:
 };
 
 // The controllers' messages matched to the events sent: an event has come
-// back when its zone's last lamp is published ON by its hall. Also whether
-// each hall's controller is ready: online, and its lamps published, which
-// the state line, sent after them, tells.
+// back when its zone's last lamp is next published ON by its hall. That one
+// message answers every report of the input still waiting: a controller
+// that is behind carries out several in one group, and motion on a zone
+// already lit changes nothing, so it publishes nothing of its own. Also
+// whether each hall's controller is ready: online, and its lamps published,
+// which the state line, sent after them, tells.
 class EventTracker : public MessageSink {
 public:
     explicit EventTracker(const std::vector<std::string>& halls);

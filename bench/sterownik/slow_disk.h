@@ -1,0 +1,22 @@
+#pragma once
+
+// The disk made slow on purpose for one run, so that its figures do not
+// depend on the machine's disk: what its LD_PRELOAD library (slow_disk.cpp)
+// and the benchmark agree on. No other header, so that the library needs none.
+
+namespace bench::slow_disk {
+
+// The lock file's path, in the controllers' environment. The lock is the
+// disk's one queue; the file begins with what it has served, counted under
+// the lock.
+inline constexpr char kLockVariable[] = "HALL_SLOW_DISK_LOCK";
+// The wait each flush takes under the lock, before the real flush.
+inline constexpr long kFlushMicroseconds = 2000;
+
+// At the start of the lock file, native integers.
+struct Served {
+    unsigned long long flushes;
+    unsigned long long heldNanoseconds;  // the lock held, the real flushes' time included
+};
+
+}  // namespace bench::slow_disk
