@@ -1,5 +1,6 @@
 #include "controller_config.h"
 
+#include "config_words.h"
 #include "line_file.h"
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <system_error>
+#include <tuple>
 #include <vector>
 
 namespace hall {
@@ -18,32 +20,8 @@ constexpr std::size_t kConfigLimit = 64 * 1024;
 // What MQTT allows for a topic, in bytes.
 constexpr std::size_t kTopicLimit = 65535;
 
-using Words = std::vector<std::string_view>;
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-// The words of a line up to a comment.
-Words SplitWords(std::string_view line) {
-    Words words;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && IsBlank(line[i])) ++i;
-        if (i == line.size() || line[i] == '#') break;
-        const std::size_t start = i;
-        while (i < line.size() && !IsBlank(line[i])) ++i;
-        words.push_back(line.substr(start, i - start));
-    }
-    return words;
-}
-
-// A decimal number from `low` to `high`, without sign or leading zeros.
-std::optional<int> Number(std::string_view text, int low, int high) {
-    if (text.empty() || (text.size() > 1 && text[0] == '0')) return std::nullopt;
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < low || value > high) return std::nullopt;
-    return value;
-}
+using config::Number;
+using config::Words;
 
 // A topic to subscribe or publish to exactly: no wildcards, no NUL.
 bool IsExactTopic(std::string_view topic) {
@@ -51,27 +29,15 @@ bool IsExactTopic(std::string_view topic) {
            topic.find_first_of(std::string_view("+#\0", 3)) == std::string_view::npos;
 }
 
+// HOST[:PORT], or "brak" for a hall run on its Modbus devices alone.
 bool ParseBroker(std::string_view text, ControllerConfig& config) {
-    std::string_view host = text, port;
-    if (text.starts_with('[')) {
-        const std::size_t close = text.find(']');
-        if (close == std::string_view::npos) return false;
-        host = text.substr(1, close - 1);
-        const std::string_view rest = text.substr(close + 1);
-        if (!rest.empty() && !rest.starts_with(':')) return false;
-        if (!rest.empty()) port = rest.substr(1);
-        if (rest == ":") return false;
-    } else if (const std::size_t colon = text.rfind(':'); colon != std::string_view::npos) {
-        host = text.substr(0, colon);
-        port = text.substr(colon + 1);
-        if (port.empty() || host.find(':') != std::string_view::npos) return false;
+    if (text == "brak") {
+        config.useBroker = false;
+        return true;
     }
-    if (host.empty()) return false;
-    config.host = std::string(host);
-    if (port.empty()) return true;
-    const std::optional<int> number = Number(port, 1, 65535);
-    if (!number) return false;
-    config.port = *number;
+    const auto address = config::HostAndPort(text, config.port);
+    if (!address) return false;
+    std::tie(config.host, config.port) = *address;
     return true;
 }
 
@@ -151,6 +117,7 @@ struct Reader {
     Status take(const Words& words) {
         const std::string_view key = words[0];
         if (key == "czujnik" || key == "klawisz" || key == "lampa") return takeDevice(words);
+        if (IsModbusKey(key)) return TakeModbusLine(words, line, config.modbus);
         const auto reader = Readers().find(key);
         if (reader == Readers().end()) return Bad("nieznany klucz");
         if (!keysSeen.insert(std::string(key)).second) return Bad("klucz powtórzony");
@@ -199,7 +166,7 @@ Result<ControllerConfig> ParseLines(const Lines& lines, std::string_view default
     config.name = std::string(defaultName);
     Reader reader{config, {}, {}, {}, {}};
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        const Words words = SplitWords(lines[i]);
+        const Words words = config::SplitWords(lines[i]);
         if (words.empty()) continue;
         reader.line = {i + 1, std::string(lines[i])};
         if (const Status taken = reader.take(words); !taken) return Bad(LineError(reader.line, taken.error()));
@@ -209,6 +176,7 @@ Result<ControllerConfig> ParseLines(const Lines& lines, std::string_view default
                    "\" nie nadaje się na temat MQTT: podaj ją kluczem nazwa w " + kControllerConfigPath.string());
     if (config.certFile.empty() != config.keyFile.empty())
         return Bad(kControllerConfigPath.string() + ": tls_certyfikat i tls_klucz podaje się razem");
+    if (const Status modbus = CheckModbus(config.modbus); !modbus) return Bad(modbus.error());
     return config;
 }
 

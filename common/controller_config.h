@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lamp_state.h"
+#include "modbus_config.h"
 #include "result.h"
 #include "scene_files.h"
 
@@ -24,14 +25,8 @@ struct LampCommand {
     bool operator==(const LampCommand&) const = default;
 };
 
-// A line of the file, by its number from 1.
-struct SourceLine {
-    std::size_t number = 0;
-    std::string text;
-    bool operator==(const SourceLine&) const = default;
-};
-
 struct ControllerConfig {
+    bool useBroker = true;  // "broker brak": the hall runs on its Modbus devices alone
     std::string host = "127.0.0.1";
     int port = 1883;
     std::string name;  // NAZWA in hala/NAZWA
@@ -49,6 +44,7 @@ struct ControllerConfig {
     // Where each device topic was given, for the checks that only the
     // controller can make; an error then names the line as the reader's do.
     std::map<std::string, SourceLine, std::less<>> topicLines;
+    ModbusConfig modbus;
     bool operator==(const ControllerConfig&) const = default;
 };
 
@@ -57,7 +53,7 @@ bool IsValidHallName(std::string_view name);
 
 // "klucz wartość" lines; a "#" at the start of a word begins a comment, blank
 // lines are skipped. Keys:
-//   broker HOST[:PORT]                 ([IPv6]:PORT too; 1883 by default)
+//   broker HOST[:PORT] | brak          ([IPv6]:PORT too; 1883 by default; brak: no broker)
 //   nazwa NAZWA                        (by default `defaultName`)
 //   uzytkownik NAZWA                   plik_hasla PLIK
 //   tls_ca PLIK                        tls_certyfikat PLIK   tls_klucz PLIK
@@ -66,6 +62,7 @@ bool IsValidHallName(std::string_view name);
 //   lampa N TEMAT [WŁĄCZ WYŁĄCZ]       (N 1..108; ON and OFF by default)
 //   wykrywanie tak|nie                 (tak by default)
 //   prefiks_wykrywania PREFIKS         (homeassistant by default; no "/" at either end)
+//   and the Modbus devices and their outputs and inputs (modbus_config.h)
 // A key given twice, an unknown key, a bad value, or a topic used for two
 // inputs, or shared by a lamp and an input, is an error naming the line's
 // number and text.

@@ -11,7 +11,7 @@ void Controller::start(TimePoint now) {
     const HallFiles files = ReadHallFiles(false);
     delayReadable_ = files.delay.has_value();
     rules_.start(files, now);
-    known_ = files.lamps;
+    known(files.lamps);
     if (!known_) log_ << "nie można odczytać pliku " << hall::kStateFilePath.generic_string() << std::endl;
 }
 
@@ -49,8 +49,10 @@ void Controller::stateFileChanged() {
 void Controller::connected() {
     publishedLamps_.reset();
     publishedZones_ = {};
-    if (const std::optional<hall::LampsLit> lamps = hall::ReadStateFile()) known_ = lamps;
+    if (const std::optional<hall::LampsLit> lamps = hall::ReadStateFile()) known(lamps);
     link_->publish(topics_.availability(true));
+    if (hub_)
+        for (const auto& [device, online] : hub_->availability()) link_->publish(topics_.device(device, online));
     for (const std::string& topic : topics_.subscriptions()) link_->subscribe(topic);
     // Before the lamps, so that Home Assistant has subscribed to their topics
     // when their retained states arrive.
@@ -64,7 +66,7 @@ void Controller::received(std::string_view topic, std::string_view payload, bool
     const TimePoint now = Clock::now();
     const Incoming incoming = topics_.read(topic, payload, retained);
     if (!incoming) return logLines(ignored_.admit(topic, incoming.error(), now));
-    if (*incoming) pending_.push_back({**incoming, now});
+    if (*incoming) pending_.push_back({**incoming, now, {}});
 }
 
 void Controller::carryOut(const Outcome& outcome, const HallFiles& files) {
@@ -72,7 +74,7 @@ void Controller::carryOut(const Outcome& outcome, const HallFiles& files) {
     std::string failure;
     if (outcome.lamps) {
         if (const hall::Status written = hall::WriteStateFile(hall::StatesOf(*outcome.lamps)); written)
-            known_ = outcome.lamps;
+            known(outcome.lamps);
         else
             failure = "nie można zapisać pliku " + hall::kStateFilePath.generic_string() + ": " + written.error();
     }
@@ -101,9 +103,28 @@ void Controller::noteDelay(bool readable) {
     delayReadable_ = readable;
 }
 
+void Controller::attach(ModbusHub* hub) {
+    hub_ = hub;
+    if (hub_ && known_) hub_->show(*known_);
+}
+
+void Controller::arrived(const Event& event, const std::string& source) {
+    pending_.push_back({event, Clock::now(), source});
+}
+
+void Controller::deviceAvailable(const std::string& device, bool online) {
+    if (link_ && link_->connected()) link_->publish(topics_.device(device, online));
+}
+
+// The devices' outputs follow the lamps, whoever switched them.
+void Controller::known(const std::optional<hall::LampsLit>& lamps) {
+    known_ = lamps;
+    if (hub_ && known_) hub_->show(*known_);
+}
+
 void Controller::noticed(const hall::LampsLit& lamps) {
     if (known_ == lamps) return;
-    known_ = lamps;
+    known(lamps);
     log_ << "plik " << hall::kStateFilePath.generic_string()
          << " zmieniony przez inny program: " << hall::LitLampsPhrase(hall::LitCount(lamps)) << std::endl;
     publishLamps();

@@ -3,6 +3,7 @@
 #include "broker_link.h"
 #include "discovery.h"
 #include "hall_rules.h"
+#include "modbus_hub.h"
 #include "note_throttle.h"
 #include "topics.h"
 
@@ -16,7 +17,7 @@ namespace sterownik {
 // The hall's files and the broker around the rules: gathers the events that
 // arrive, reads the files once for each group of them, writes ../actual.txt
 // once, publishes what changed and logs what each event did.
-class Controller : public LinkListener {
+class Controller : public LinkListener, public ModbusListener {
 public:
     // Events taken in one group at most, so that one turn of the loop stays short.
     static constexpr std::size_t kGroupLimit = 256;
@@ -24,7 +25,9 @@ public:
     Controller(TopicTable topics, Discovery discovery, std::ostream& log)
         : topics_(std::move(topics)), discovery_(std::move(discovery)), log_(log) {}
 
-    void attach(BrokerLink& link) { link_ = &link; }
+    void attach(BrokerLink* link) { link_ = link; }
+    // The Modbus devices whose outputs follow the lamps; nothing: none.
+    void attach(ModbusHub* hub);
     void start(TimePoint now);
     // Topics and discovery of a configuration read again, subscribed and
     // published at once on a link that stays.
@@ -38,6 +41,8 @@ public:
 
     void connected() override;
     void received(std::string_view topic, std::string_view payload, bool retained) override;
+    void arrived(const Event& event, const std::string& source) override;
+    void deviceAvailable(const std::string& device, bool online) override;
 
 private:
     void carryOut(const Outcome& outcome, const HallFiles& files);
@@ -45,6 +50,7 @@ private:
     void noteDelay(bool readable);
     // Lamps read from the file: published, and logged when another program switched them.
     void noticed(const hall::LampsLit& lamps);
+    void known(const std::optional<hall::LampsLit>& lamps);
     void publishLamps();
     void publishZones();
 
@@ -53,6 +59,7 @@ private:
     Discovery discovery_;
     std::ostream& log_;
     BrokerLink* link_ = nullptr;
+    ModbusHub* hub_ = nullptr;
     std::vector<Arrival> pending_;
     NoteThrottle ignored_;
     bool delayReadable_ = true;

@@ -22,11 +22,16 @@ constexpr Duration kStatePolling = std::chrono::seconds(1);
 
 using hall::os::Descriptor;
 
-int SignalDescriptor() {
+sigset_t LoopSignals() {
     sigset_t signals;
     sigemptyset(&signals);
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaddset(&signals, signal);
-    if (sigprocmask(SIG_BLOCK, &signals, nullptr) != 0) return -1;
+    return signals;
+}
+
+int SignalDescriptor() {
+    const sigset_t signals = LoopSignals();
+    if (!BlockLoopSignals()) return -1;
     return ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
 }
 
@@ -41,14 +46,14 @@ int TakeSignal(int fd) {
 // the directory of the file a link of it leads to.
 class StateWatch {
 public:
-    StateWatch() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+    StateWatch() : fd_(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), target_(Target()) {
         if (!fd_.valid()) return;
         add(hall::kStateFilePath);
-        if (const auto target = hall::os::FollowTrustedLinks(hall::kStateFilePath);
-            target && *target != hall::kStateFilePath)
-            add(*target);
+        if (target_ != hall::kStateFilePath) add(target_);
     }
     int fd() const { return watches_.empty() ? -1 : fd_.get(); }
+    // The file may have become a link that leads elsewhere, or no link any more.
+    bool moved() const { return Target() != target_; }
 
     // Whether any of the pending events names a watched file.
     bool touched() {
@@ -66,6 +71,9 @@ public:
     }
 
 private:
+    static std::filesystem::path Target() {
+        return hall::os::FollowTrustedLinks(hall::kStateFilePath).value_or(hall::kStateFilePath);
+    }
     void add(const std::filesystem::path& file) {
         const std::filesystem::path directory = file.has_parent_path() ? file.parent_path() : ".";
         const int wd = ::inotify_add_watch(fd_.get(), directory.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE | IN_CREATE);
@@ -83,6 +91,7 @@ private:
         std::string name;
     };
     Descriptor fd_;
+    std::filesystem::path target_;
     std::vector<Watched> watches_;
 };
 
@@ -107,7 +116,12 @@ void ReadWaiting(Controller& controller, BrokerLink& link) {
 
 }  // namespace
 
-int RunLoop(Controller& controller, BrokerLink& link, const std::function<void()>& reload, std::ostream& log) {
+bool BlockLoopSignals() {
+    const sigset_t signals = LoopSignals();
+    return ::pthread_sigmask(SIG_BLOCK, &signals, nullptr) == 0;
+}
+
+int RunLoop(Controller& controller, const Wiring& wiring, const std::function<void()>& reload, std::ostream& log) {
     const Descriptor signals(SignalDescriptor());
     if (!signals.valid()) {
         log << "nie można przejąć sygnałów: " << std::strerror(errno) << std::endl;
@@ -117,19 +131,24 @@ int RunLoop(Controller& controller, BrokerLink& link, const std::function<void()
     if (watch->fd() < 0) log << "bez obserwacji katalogu hali, plik stanu czytany co sekundę" << std::endl;
     TimePoint nextLook = Clock::now();
     for (;;) {
+        BrokerLink* const link = wiring.broker;
         TimePoint now = Clock::now();
-        link.tick(now);
+        if (link) link->tick(now);
         controller.settle(now);
         if (watch->fd() < 0 && now >= nextLook) {
             controller.stateFileChanged();
             nextLook = now + kStatePolling;
         }
-        TimePoint until = link.nextDeadline(now);
+        TimePoint until = link ? link->nextDeadline(now) : now + std::chrono::seconds(1);
         if (const std::optional<TimePoint> release = controller.nextDeadline()) until = std::min(until, *release);
         if (watch->fd() < 0) until = std::min(until, nextLook);
 
-        std::array<pollfd, 3> fds{{{signals.get(), POLLIN, 0}, {watch->fd(), POLLIN, 0}, {link.socket(), POLLIN, 0}}};
-        if (link.wantsWrite()) fds[2].events |= POLLOUT;
+        const int socket = link ? link->socket() : -1;
+        std::array<pollfd, 4> fds{{{signals.get(), POLLIN, 0},
+                                   {watch->fd(), POLLIN, 0},
+                                   {socket, POLLIN, 0},
+                                   {wiring.modbus ? wiring.modbus->descriptor() : -1, POLLIN, 0}}};
+        if (link && link->wantsWrite()) fds[2].events |= POLLOUT;
         if (::poll(fds.data(), fds.size(), Milliseconds(now, until)) < 0 && errno != EINTR) {
             log << "błąd oczekiwania na zdarzenia: " << std::strerror(errno) << std::endl;
             return 1;
@@ -137,20 +156,25 @@ int RunLoop(Controller& controller, BrokerLink& link, const std::function<void()
         if (fds[0].revents & POLLIN) {
             if (TakeSignal(signals.get()) != SIGHUP) break;
             reload();
+            continue;
         }
         if ((fds[1].revents & POLLIN) && watch->fd() == fds[1].fd && watch->touched()) {
-            // The file may now be a link that leads elsewhere, or no link any more.
-            watch = std::make_unique<StateWatch>();
+            if (watch->moved()) watch = std::make_unique<StateWatch>();
             controller.stateFileChanged();
         }
+        if ((fds[3].revents & POLLIN) && wiring.modbus) wiring.modbus->readable(controller);
         // The socket may have been replaced by a reconnect meanwhile.
-        if (fds[2].fd >= 0 && fds[2].fd == link.socket()) {
-            if (fds[2].revents & (POLLIN | POLLERR | POLLHUP)) ReadWaiting(controller, link);
-            if ((fds[2].revents & POLLOUT) && link.socket() >= 0) link.writable();
+        if (link && fds[2].fd >= 0 && fds[2].fd == link->socket()) {
+            if (fds[2].revents & (POLLIN | POLLERR | POLLHUP)) ReadWaiting(controller, *link);
+            if ((fds[2].revents & POLLOUT) && link->socket() >= 0) link->writable();
         }
     }
-    log << "zatrzymano: " << link.will().topic << " " << link.will().payload << std::endl;
-    link.close();
+    if (BrokerLink* const link = wiring.broker) {
+        log << "zatrzymano: " << link->will().topic << " " << link->will().payload << std::endl;
+        link->close();
+    } else {
+        log << "zatrzymano" << std::endl;
+    }
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "discovery.h"
 #include "event_loop.h"
 #include "line_file.h"
+#include "modbus_hub.h"
 #include "posix_file.h"
 #include "topic_checks.h"
 #include "topics.h"
@@ -17,6 +18,7 @@
 
 #include <cerrno>
 #include <iostream>
+#include <memory>
 #include <system_error>
 
 namespace {
@@ -76,27 +78,52 @@ hall::Result<Setup> LoadSetup() {
 }
 
 void LogStart(const hall::ControllerConfig& config) {
-    std::cout << "sterownik hali " << config.name << ", broker " << config.host << ":" << config.port << std::endl;
+    std::cout << "sterownik hali " << config.name;
+    if (config.useBroker)
+        std::cout << ", broker " << config.host << ":" << config.port;
+    else
+        std::cout << ", bez brokera";
+    std::cout << ", urządzeń Modbus: " << config.modbus.devices.size() << std::endl;
 }
 
+// What runs the hall beside the controller, rebuilt where a reload changes it.
+struct Parts {
+    std::unique_ptr<sterownik::BrokerLink> broker;
+    std::unique_ptr<sterownik::ModbusHub> modbus;
+    sterownik::Wiring wiring;
+
+    void setModbus(const hall::ModbusConfig& config, sterownik::Controller& controller) {
+        controller.attach(static_cast<sterownik::ModbusHub*>(nullptr));
+        modbus.reset();
+        if (!config.devices.empty()) modbus = std::make_unique<sterownik::ModbusHub>(config, std::cout);
+        wiring.modbus = modbus.get();
+        controller.attach(modbus.get());
+    }
+};
+
 // A good file takes effect at once; a bad one leaves the running configuration as it is.
-void Reload(Setup& running, sterownik::Controller& controller, sterownik::BrokerLink& link) {
+void Reload(Setup& running, sterownik::Controller& controller, Parts& parts) {
     hall::Result<Setup> next = LoadSetup();
+    const std::string file = hall::kControllerConfigPath.string();
+    if (next && next->config.useBroker != running.config.useBroker)
+        next = hall::Unexpected(std::string("\"broker brak\" zmienia się tylko przy starcie"));
     if (!next) {
-        std::cout << "nie wczytano ponownie " << hall::kControllerConfigPath.string() << ": " << next.error()
-                  << "; zostają dotychczasowe ustawienia" << std::endl;
+        std::cout << "nie wczytano ponownie " << file << ": " << next.error() << "; zostają dotychczasowe ustawienia"
+                  << std::endl;
         return;
     }
     if (next->config == running.config && next->link == running.link) {
-        std::cout << "wczytano ponownie " << hall::kControllerConfigPath.string() << ": bez zmian" << std::endl;
+        std::cout << "wczytano ponownie " << file << ": bez zmian" << std::endl;
         return;
     }
-    std::cout << "wczytano ponownie " << hall::kControllerConfigPath.string() << std::endl;
+    std::cout << "wczytano ponownie " << file << std::endl;
     LogStart(next->config);
     const bool relink = !(next->link == running.link);
+    const bool rewire = !(next->config.modbus == running.config.modbus);
     running = std::move(*next);
     // A new connection subscribes and publishes everything anew by itself.
-    if (relink) link.reconfigure(running.link);
+    if (relink && parts.broker) parts.broker->reconfigure(running.link);
+    if (rewire) parts.setModbus(running.config.modbus, controller);
     controller.reconfigure(sterownik::TopicTable(running.config),
                            sterownik::Discovery(running.config, STEROWNIK_VERSION));
 }
@@ -111,14 +138,19 @@ void RemoveLeftovers() {
 int Run(Setup& setup) {
     sterownik::Controller controller(sterownik::TopicTable(setup.config),
                                      sterownik::Discovery(setup.config, STEROWNIK_VERSION), std::cout);
-    sterownik::BrokerLink link(setup.link, controller, std::cout);
-    if (const hall::Status ready = link.setUp(); !ready) return ConfigurationError(ready.error());
-    controller.attach(link);
+    Parts parts;
+    if (setup.config.useBroker) {
+        parts.broker = std::make_unique<sterownik::BrokerLink>(setup.link, controller, std::cout);
+        if (const hall::Status ready = parts.broker->setUp(); !ready) return ConfigurationError(ready.error());
+        parts.wiring.broker = parts.broker.get();
+        controller.attach(parts.broker.get());
+    }
     LogStart(setup.config);
     RemoveLeftovers();
     controller.start(sterownik::Clock::now());
+    parts.setModbus(setup.config.modbus, controller);
     return sterownik::RunLoop(
-        controller, link, [&] { Reload(setup, controller, link); }, std::cout);
+        controller, parts.wiring, [&] { Reload(setup, controller, parts); }, std::cout);
 }
 
 }  // namespace
@@ -137,6 +169,7 @@ int main() {
         return 1;
     }
     ::signal(SIGPIPE, SIG_IGN);
+    sterownik::BlockLoopSignals();
     mosquitto_lib_init();
     const int status = Run(*setup);
     mosquitto_lib_cleanup();

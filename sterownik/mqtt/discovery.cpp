@@ -88,7 +88,10 @@ Discovery::Discovery(const hall::ControllerConfig& config, std::string version)
       node_(NodeId(config.name)),
       hallName_(config.name),
       version_(std::move(version)),
-      on_(config.discovery) {}
+      on_(config.discovery) {
+    for (const hall::ModbusOutput& output : config.modbus.outputs)
+        for (const int lamp : output.lamps) lampDevices_["lampa_" + std::to_string(lamp)] = output.device;
+}
 
 std::vector<Message> Discovery::messages() const {
     const json device = {{"identifiers", json::array({node_})},
@@ -104,7 +107,12 @@ std::vector<Message> Discovery::messages() const {
             json& config = entity.keys;
             config["name"] = entity.name;
             config["unique_id"] = node_ + "_" + entity.object;
-            config["availability_topic"] = base_ + "/dostepnosc";
+            // A lamp on a Modbus device is there while the hall and the device both are.
+            json availability = json::array({{{"topic", base_ + "/dostepnosc"}}});
+            if (const auto device = lampDevices_.find(entity.object); device != lampDevices_.end())
+                availability.push_back({{"topic", base_ + "/modbus/" + device->second}});
+            config["availability"] = availability;
+            config["availability_mode"] = "all";
             config["payload_available"] = "online";
             config["payload_not_available"] = "offline";
             config["device"] = device;

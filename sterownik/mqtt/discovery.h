@@ -3,6 +3,7 @@
 #include "controller_config.h"
 #include "topics.h"
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,7 @@ private:
     std::string hallName_;
     std::string version_;
     bool on_;
+    std::map<std::string, std::string> lampDevices_;  // "lampa_12" → the Modbus device that drives it
 };
 
 }  // namespace sterownik

@@ -110,7 +110,8 @@ std::vector<std::string> TopicTable::subscriptions() const {
 
 std::vector<std::string> TopicTable::ownTopics() const {
     std::vector<std::string> topics = ownInputs();
-    for (const char* out : {"/lampa/+", "/stan", "/strefa/+", "/dostepnosc"}) topics.push_back(prefix_ + out);
+    for (const char* out : {"/lampa/+", "/stan", "/strefa/+", "/dostepnosc", "/modbus/+"})
+        topics.push_back(prefix_ + out);
     return topics;
 }
 
@@ -130,5 +131,9 @@ Message TopicTable::zone(int input, bool held) const {
 }
 
 Message TopicTable::availability(bool online) const { return {prefix_ + "/dostepnosc", online ? "online" : "offline"}; }
+
+Message TopicTable::device(const std::string& device, bool online) const {
+    return {prefix_ + "/modbus/" + device, online ? "online" : "offline"};
+}
 
 }  // namespace sterownik

@@ -34,6 +34,7 @@ struct Message {
 //        P/stan               the lamp state line
 //        P/strefa/<1..8>      ON while the zone is held, else OFF
 //        P/dostepnosc         online; offline at a clean stop and as the last will
+//        P/modbus/<NAZWA>     online while the Modbus device answers, else offline
 // Everything out is retained and sent with QoS 1.
 class TopicTable {
 public:
@@ -50,6 +51,7 @@ public:
     Message state(const hall::LampsLit& lamps) const;
     Message zone(int input, bool held) const;
     Message availability(bool online) const;
+    Message device(const std::string& device, bool online) const;
 
 private:
     std::vector<std::string> ownInputs() const;

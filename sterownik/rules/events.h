@@ -10,6 +10,9 @@ namespace sterownik {
 struct Motion {
     int input = 1;  // 1 to 8
     bool present = true;
+    // A wired input's level: the zone stays held while it is 1, and its delay
+    // counts from when it went to 0. A report (MQTT) only restarts the delay.
+    bool level = false;
     bool operator==(const Motion&) const = default;
 };
 struct KeyPress {

@@ -95,7 +95,11 @@ Outcome HallRules::apply(const std::vector<Arrival>& group, const HallFiles& fil
     Pass pass{files, files.lamps, {}};
     for (const Arrival& arrival : group) {
         release(pass, arrival.at);
+        const std::size_t first = pass.lines.size();
         handle(arrival.event, pass, arrival.at);
+        if (arrival.source.empty()) continue;
+        for (std::size_t i = first; i < pass.lines.size(); ++i)
+            pass.lines[i].text = arrival.source + ": " + pass.lines[i].text;
     }
     release(pass, now);
     Outcome outcome;
@@ -138,13 +142,13 @@ void HallRules::motion(const Motion& event, Pass& pass, TimePoint now) {
     // Only the first report of no motion after motion restarts the delay.
     if (!event.present && !(zone.held && zone.moving)) return;
     if (!event.present) {
-        zone.moving = false;
+        zone.moving = zone.level = false;
         zone.until = now + pass.files.delay.value_or(kDefaultDelay);
         return;
     }
     const ZoneFile& file = pass.files.zones[event.input - 1];
     if (const std::optional<std::string> note = ZoneNote(event.input, file)) return pass.note(*note);
-    zone = {true, true, now + pass.files.delay.value_or(kDefaultDelay)};
+    zone = {true, true, now + pass.files.delay.value_or(kDefaultDelay), false, event.level};
     pass.switchLamps(InputName(event.input) + ": ruch", [&](hall::LampsLit& lamps) {
         for (int i = 0; i < hall::kLampCount; ++i) lamps[i] = lamps[i] || file.lamps[i];
     });
@@ -172,7 +176,7 @@ void HallRules::scene(const std::string& cause, int scene, Pass& pass) const {
 void HallRules::release(Pass& pass, TimePoint now) {
     std::vector<int> due;
     for (int k = 0; k < hall::kSensorCount; ++k)
-        if (zones_[k].held && zones_[k].until <= now) due.push_back(k + 1);
+        if (zones_[k].held && !zones_[k].level && zones_[k].until <= now) due.push_back(k + 1);
     if (due.empty()) return;
     const auto isDue = [&](int k) { return std::find(due.begin(), due.end(), k + 1) != due.end(); };
     const std::string cause = ZonesCause(due);
@@ -209,7 +213,7 @@ void HallRules::release(Pass& pass, TimePoint now) {
 std::optional<TimePoint> HallRules::nextDeadline() const {
     std::optional<TimePoint> next;
     for (const Zone& zone : zones_)
-        if (zone.held && (!next || zone.until < *next)) next = zone.until;
+        if (zone.held && !zone.level && (!next || zone.until < *next)) next = zone.until;
     return next;
 }
 

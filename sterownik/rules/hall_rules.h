@@ -49,10 +49,11 @@ struct HallFiles {
 // delay: the keys and scenes, for a switch to a scene.
 bool NeedsScenes(const Event& event);
 
-// An event as it arrived.
+// An event as it arrived, and where from when not from MQTT ("szafa1, wejście 0").
 struct Arrival {
     Event event;
     TimePoint at;
+    std::string source;
 };
 
 // One line of the log about one event or release, in order: a switch (with
@@ -91,6 +92,7 @@ private:
         bool moving = false;  // the last report was motion
         TimePoint until{};
         bool retrying = false;  // a release waits for a file to become readable
+        bool level = false;     // a wired sensor's input is 1: no release
     };
     struct Pass;
 

@@ -47,11 +47,13 @@ Arrival EventOf(const QString& step) {
     const TimePoint at = TimePoint{} + std::chrono::milliseconds(step.section(':', 0, 0).toInt());
     const QString what = step.section(':', 1), arg = what.mid(1);
     switch (what[0].toLatin1()) {
-        case 'K': return {KeyPress{hall::KeyIndex(arg.toStdString())}, at};
-        case 'L': return {SetLamp{arg.chopped(1).toInt(), what.endsWith('+')}, at};
-        case 'C': return {SetScene{arg.toInt()}, at};
-        case 'W': return {AllOff{}, at};
-        default: return {Motion{arg.toInt(), what[0] == 'M'}, at};
+        case 'K': return {KeyPress{hall::KeyIndex(arg.toStdString())}, at, {}};
+        case 'L': return {SetLamp{arg.chopped(1).toInt(), what.endsWith('+')}, at, {}};
+        case 'C': return {SetScene{arg.toInt()}, at, {}};
+        case 'W': return {AllOff{}, at, {}};
+        case 'Z': return {Motion{arg.toInt(), true, true}, at, {}};
+        case 'Y': return {Motion{arg.toInt(), false, true}, at, {}};
+        default: return {Motion{arg.toInt(), what[0] == 'M'}, at, {}};
     }
 }
 
@@ -128,6 +130,9 @@ void TestHallRules::rules_data() {
     QTest::newRow("group: a release due before motion on its zone")
         << "" << "0:M1 3500:M1,3600:N1" << "1-5" << false << "1" << "";
     QTest::newRow("group: ends where it began, writes nothing") << "" << "0:M1,5:W" << "" << false << "1" << "";
+    // Z<k> and Y<k>: a wired sensor's input k goes to 1 and to 0.
+    QTest::newRow("wired sensor: held while its input is 1") << "" << "0:Z1 900000:R" << "1-5" << false << "1" << "";
+    QTest::newRow("wired sensor: released the delay after 0") << "" << "0:Z1 5000:Y1 8000:R" << "" << true << "" << "";
     // clang-format on
 }
 

@@ -291,19 +291,28 @@ void TestSterownik::badConfigurationLine_data() {
           "klawisz A1 modul/input/0", "wykrywanie yes", "prefiks_wykrywania homeassistant/",
           // A device's topic that is the controller's own, or a lamp's that is an input's.
           "lampa 1 hala/hala/lampa/1/set OFF ON", "lampa 2 hala/hala/lampa/2", "czujnik 3 hala/hala/stan",
-          "klawisz B1 hala/hala/czujnik/7", "czujnik 4 hala/hala/dostepnosc", "lampa 7 modul/input/0"})
+          "klawisz B1 hala/hala/czujnik/7", "czujnik 4 hala/hala/dostepnosc", "lampa 7 modul/input/0",
+          // Modbus lines, after a device, its coils for lamps 1-4 and its input 0.
+          "cewki brak 10 5", "cewki szafa 10 4", "obwod szafa 3 20-30", "cewki szafa 65530 9-20", "cewki szafa 100 9-",
+          "rejestry szafa 100 1,x", "rejestry szafa 100 9 1", "wejscie szafa 0 czujnik 1", "wejscie szafa 1 klawisz G1",
+          "wejscie szafa 1 lampa 3", "modbus szafa 127.0.0.1", "modbus a/b 127.0.0.1",
+          "modbus d 127.0.0.1 odpytywanie 4", "modbus d 127.0.0.1 jednostka 256", "modbus d 127.0.0.1:0",
+          "modbus d 127.0.0.1 limit"})
         QTest::newRow(line) << QByteArray(line);
     QTest::newRow("NUL in a value") << QByteArray("uzytkownik a\0b", 14);
 }
 
-// After a broker line and an input on a module's topic, each line is refused by its number.
+// After a broker line, an input on a module's topic and a Modbus device, each line is refused by its number.
 void TestSterownik::badConfigurationLine() {
     QFETCH(QByteArray, line);
-    const hall::Result<hall::ControllerConfig> read =
-        hall::ParseControllerConfig("broker 127.0.0.1:1883\nczujnik 2 modul/input/0\n" + line.toStdString(), "hala");
+    const hall::Result<hall::ControllerConfig> read = hall::ParseControllerConfig(
+        "broker 127.0.0.1:1883\nczujnik 2 modul/input/0\nmodbus szafa 127.0.0.1\n"
+        "cewki szafa 0 1-4\nwejscie szafa 0 klawisz A1\n" +
+            line.toStdString(),
+        "hala");
     const hall::Status checked = read ? sterownik::CheckTopics(*read) : hall::Status(hall::Unexpected(read.error()));
     QVERIFY(!checked);
-    QVERIFY2(checked.error().find("wiersz 3:") != std::string::npos, checked.error().c_str());
+    QVERIFY2(checked.error().find("wiersz 6:") != std::string::npos, checked.error().c_str());
 }
 
 void TestSterownik::badConfigurationStops() {

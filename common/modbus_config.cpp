@@ -1,0 +1,180 @@
+#include "modbus_config.h"
+
+#include "controller_config.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace hall {
+namespace {
+
+using config::Number;
+using config::Words;
+
+Unexpected<std::string> Bad(std::string reason) { return Unexpected(std::move(reason)); }
+
+bool IsDeviceName(std::string_view name) {
+    return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    });
+}
+
+// "1-16", "1,3,5-9": lamps 1 to 108, each once, in the order given.
+std::optional<std::vector<int>> LampList(std::string_view text) {
+    std::vector<int> lamps;
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        const std::size_t dash = item.find('-');
+        const std::optional<int> first = Number(item.substr(0, dash), 1, kLampCount);
+        const std::optional<int> last =
+            dash == std::string_view::npos ? first : Number(item.substr(dash + 1), 1, kLampCount);
+        if (!first || !last || *last < *first) return std::nullopt;
+        for (int n = *first; n <= *last; ++n) {
+            if (std::find(lamps.begin(), lamps.end(), n) != lamps.end()) return std::nullopt;
+            lamps.push_back(n);
+        }
+        if (comma == std::string_view::npos) return lamps;
+        text.remove_prefix(comma + 1);
+    }
+}
+
+// The options after a device's address: "jednostka N", "odpytywanie MS", "limit MS", each at most once.
+Status TakeDeviceOptions(const Words& words, ModbusDevice& device) {
+    std::set<std::string_view> seen;
+    for (std::size_t i = 3; i < words.size(); i += 2) {
+        if (i + 1 >= words.size()) return Bad("brak wartości po " + std::string(words[i]));
+        if (!seen.insert(words[i]).second) return Bad("powtórzone " + std::string(words[i]));
+        const std::string_view key = words[i], value = words[i + 1];
+        std::optional<int> number;
+        if (key == "jednostka")
+            number = Number(value, 0, 255), device.unit = number.value_or(0);
+        else if (key == "odpytywanie")
+            number = Number(value, 5, 60'000), device.pollMs = number.value_or(0);
+        else if (key == "limit")
+            number = Number(value, 10, 60'000), device.timeoutMs = number.value_or(0);
+        else
+            return Bad("nieznana opcja " + std::string(key));
+        if (!number) return Bad("zła wartość " + std::string(key));
+    }
+    return {};
+}
+
+Status TakeDevice(const Words& words, ModbusDevice& device) {
+    if (words.size() < 3) return Bad("oczekiwano nazwy i adresu urządzenia");
+    if (!IsDeviceName(words[1])) return Bad("zła nazwa urządzenia");
+    const auto address = config::HostAndPort(words[2], kModbusPort);
+    if (!address) return Bad("zły adres urządzenia");
+    device.name = std::string(words[1]);
+    std::tie(device.host, device.port) = *address;
+    return TakeDeviceOptions(words, device);
+}
+
+Status TakeOutput(const Words& words, ModbusOutput& output) {
+    const bool registers = words[0] == "rejestry";
+    if (words.size() != 4 && !(registers && words.size() == 6))
+        return Bad(registers ? "oczekiwano urządzenia, adresu, lamp i, nieobowiązkowo, dwóch wartości"
+                             : "oczekiwano urządzenia, adresu i lamp");
+    output.kind = registers             ? ModbusOutputKind::Registers
+                  : words[0] == "obwod" ? ModbusOutputKind::Circuit
+                                        : ModbusOutputKind::Coils;
+    output.device = std::string(words[1]);
+    const std::optional<int> address = Number(words[2], 0, kModbusAddressLimit);
+    if (!address) return Bad("zły adres");
+    output.address = *address;
+    const std::optional<std::vector<int>> lamps = LampList(words[3]);
+    if (!lamps) return Bad("zła lista lamp");
+    output.lamps = *lamps;
+    const int span = output.kind == ModbusOutputKind::Circuit ? 1 : static_cast<int>(lamps->size());
+    if (output.address + span - 1 > kModbusAddressLimit) return Bad("adres ponad 65535");
+    if (words.size() == 6) {
+        const std::optional<int> on = Number(words[4], 0, 65535), off = Number(words[5], 0, 65535);
+        if (!on || !off) return Bad("zła wartość rejestru");
+        output.on = *on, output.off = *off;
+    }
+    return {};
+}
+
+Status TakeInput(const Words& words, ModbusInput& input) {
+    if (words.size() != 5) return Bad("oczekiwano urządzenia, adresu i czujnika K albo klawisza");
+    input.device = std::string(words[1]);
+    const std::optional<int> address = Number(words[2], 0, kModbusAddressLimit);
+    if (!address) return Bad("zły adres");
+    input.address = *address;
+    input.sensor = words[3] == "czujnik";
+    if (input.sensor) {
+        const std::optional<int> k = Number(words[4], 1, kSensorCount);
+        if (!k) return Bad("zły numer wejścia czujnika");
+        input.index = *k;
+    } else if (words[3] == "klawisz") {
+        input.index = KeyIndex(words[4]);
+        if (input.index < 0) return Bad("zły klawisz");
+    } else {
+        return Bad("oczekiwano czujnik albo klawisz");
+    }
+    return {};
+}
+
+// Each output's addresses, of the coils or of the registers of its device.
+std::vector<int> Addresses(const ModbusOutput& output) {
+    const int span = output.kind == ModbusOutputKind::Circuit ? 1 : static_cast<int>(output.lamps.size());
+    std::vector<int> addresses;
+    for (int i = 0; i < span; ++i) addresses.push_back(output.address + i);
+    return addresses;
+}
+
+}  // namespace
+
+bool IsModbusKey(std::string_view key) {
+    return key == "modbus" || key == "cewki" || key == "obwod" || key == "rejestry" || key == "wejscie";
+}
+
+Status TakeModbusLine(const Words& words, const SourceLine& line, ModbusConfig& config) {
+    const std::string_view key = words[0];
+    if (key == "modbus") {
+        ModbusDevice device;
+        device.line = line;
+        if (Status taken = TakeDevice(words, device); !taken) return taken;
+        config.devices.push_back(std::move(device));
+    } else if (key == "wejscie") {
+        ModbusInput input;
+        input.line = line;
+        if (Status taken = TakeInput(words, input); !taken) return taken;
+        config.inputs.push_back(std::move(input));
+    } else {
+        ModbusOutput output;
+        output.line = line;
+        if (Status taken = TakeOutput(words, output); !taken) return taken;
+        config.outputs.push_back(std::move(output));
+    }
+    return {};
+}
+
+Status CheckModbus(const ModbusConfig& config) {
+    std::set<std::string, std::less<>> devices;
+    for (const ModbusDevice& device : config.devices)
+        if (!devices.insert(device.name).second) return Bad(LineError(device.line, "urządzenie powtórzone"));
+    const auto known = [&](const std::string& name) { return devices.contains(name); };
+    std::set<int> lamps;
+    std::set<std::tuple<std::string, bool, int>> outputAddresses;  // device, registers, address
+    for (const ModbusOutput& output : config.outputs) {
+        if (!known(output.device)) return Bad(LineError(output.line, "nieznane urządzenie"));
+        for (const int lamp : output.lamps)
+            if (!lamps.insert(lamp).second)
+                return Bad(LineError(output.line, "lampa " + std::to_string(lamp) + " już przypisana"));
+        const bool registers = output.kind == ModbusOutputKind::Registers;
+        for (const int address : Addresses(output))
+            if (!outputAddresses.insert({output.device, registers, address}).second)
+                return Bad(LineError(output.line, "adres " + std::to_string(address) + " już użyty"));
+    }
+    std::set<std::pair<std::string, int>> inputAddresses;
+    for (const ModbusInput& input : config.inputs) {
+        if (!known(input.device)) return Bad(LineError(input.line, "nieznane urządzenie"));
+        if (!inputAddresses.insert({input.device, input.address}).second)
+            return Bad(LineError(input.line, "wejście już przypisane"));
+    }
+    return {};
+}
+
+}  // namespace hall

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "config_line.h"
+#include "config_words.h"
+#include "result.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hall {
+
+inline constexpr int kModbusPort = 502;
+inline constexpr int kModbusAddressLimit = 65535;
+
+// A Modbus TCP module of the hall:
+//   modbus NAZWA HOST[:PORT] [jednostka N] [odpytywanie MS] [limit MS]
+struct ModbusDevice {
+    std::string name;  // letters, digits, "_" and "-"
+    std::string host;
+    int port = kModbusPort;
+    int unit = 1;         // 0 to 255
+    int pollMs = 20;      // the inputs read this often, at least 5 ms
+    int timeoutMs = 500;  // a reply later than this is none
+    SourceLine line;
+    bool operator==(const ModbusDevice&) const = default;
+};
+
+// Lamps on a device's outputs, addresses as on the wire:
+//   cewki NAZWA ADRES LAMPY       one coil per lamp, from ADRES up, in the order listed
+//   obwod NAZWA ADRES LAMPY       one coil on while any of the lamps is lit
+//   rejestry NAZWA ADRES LAMPY [WŁĄCZ WYŁĄCZ]   one holding register per lamp, 1 and 0 by default
+enum class ModbusOutputKind { Coils, Circuit, Registers };
+struct ModbusOutput {
+    ModbusOutputKind kind = ModbusOutputKind::Coils;
+    std::string device;
+    int address = 0;
+    std::vector<int> lamps;  // 1 to 108; "1-16", "1,3,5-9"
+    int on = 1, off = 0;     // a register's values
+    SourceLine line;
+    bool operator==(const ModbusOutput&) const = default;
+};
+
+// One discrete input: wejscie NAZWA ADRES czujnik K | klawisz A1
+struct ModbusInput {
+    std::string device;
+    int address = 0;
+    bool sensor = false;
+    int index = 0;  // the sensor input 1 to 8, or the key 0 (A1) to 23 (F4)
+    SourceLine line;
+    bool operator==(const ModbusInput&) const = default;
+};
+
+struct ModbusConfig {
+    std::vector<ModbusDevice> devices;
+    std::vector<ModbusOutput> outputs;
+    std::vector<ModbusInput> inputs;
+    bool operator==(const ModbusConfig&) const = default;
+};
+
+// Whether a line's key is one of the Modbus lines above.
+bool IsModbusKey(std::string_view key);
+// Takes one such line, or says why it cannot (the reason alone: the caller names the line).
+Status TakeModbusLine(const config::Words& words, const SourceLine& line, ModbusConfig& config);
+// What only the whole file tells: a mapping names a device that no line
+// declares, a lamp mapped twice, one output or input address used twice.
+// The error names the line.
+Status CheckModbus(const ModbusConfig& config);
+
+}  // namespace hall
