@@ -117,6 +117,8 @@ struct Reader {
     Status take(const Words& words) {
         const std::string_view key = words[0];
         if (key == "czujnik" || key == "klawisz" || key == "lampa") return takeDevice(words);
+        const bool once = key == "serwer_modbus" || key == "tylko_odczyt";
+        if (once && !keysSeen.insert(std::string(key)).second) return Bad("klucz powtórzony");
         if (IsModbusKey(key)) return TakeModbusLine(words, line, config.modbus);
         const auto reader = Readers().find(key);
         if (reader == Readers().end()) return Bad("nieznany klucz");

@@ -116,6 +116,26 @@ Status TakeInput(const Words& words, ModbusInput& input) {
     return {};
 }
 
+Status TakeServerLine(const Words& words, const SourceLine& line, BmsServerConfig& server) {
+    if (words.size() != 2) return Bad("oczekiwano jednej wartości");
+    const std::string_view key = words[0], value = words[1];
+    if (key == "klient_modbus") {
+        if (value.find('\0') != std::string_view::npos) return Bad("zły adres klienta");
+        server.clients.emplace_back(std::string(value), line);
+        return {};
+    }
+    if (key == "tylko_odczyt") {
+        if (value != "tak" && value != "nie") return Bad("zła wartość");
+        server.readOnly = value == "tak";
+        return {};
+    }
+    const auto address = config::HostAndPort(value, kModbusPort);
+    if (!address) return Bad("zły adres serwera");
+    server.on = true;
+    std::tie(server.host, server.port) = *address;
+    return {};
+}
+
 // Each output's addresses, of the coils or of the registers of its device.
 std::vector<int> Addresses(const ModbusOutput& output) {
     const int span = output.kind == ModbusOutputKind::Circuit ? 1 : static_cast<int>(output.lamps.size());
@@ -127,11 +147,14 @@ std::vector<int> Addresses(const ModbusOutput& output) {
 }  // namespace
 
 bool IsModbusKey(std::string_view key) {
-    return key == "modbus" || key == "cewki" || key == "obwod" || key == "rejestry" || key == "wejscie";
+    return key == "modbus" || key == "cewki" || key == "obwod" || key == "rejestry" || key == "wejscie" ||
+           key == "serwer_modbus" || key == "klient_modbus" || key == "tylko_odczyt";
 }
 
 Status TakeModbusLine(const Words& words, const SourceLine& line, ModbusConfig& config) {
     const std::string_view key = words[0];
+    if (key == "serwer_modbus" || key == "klient_modbus" || key == "tylko_odczyt")
+        return TakeServerLine(words, line, config.server);
     if (key == "modbus") {
         ModbusDevice device;
         device.line = line;

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace hall {
@@ -51,14 +52,28 @@ struct ModbusInput {
     bool operator==(const ModbusInput&) const = default;
 };
 
+// The hall served to the building management system:
+//   serwer_modbus ADRES:PORT     on, listening there (or on the socket systemd hands over)
+//   klient_modbus ADRES          only these clients (repeatable; 127.0.0.1 and ::1 without the line)
+//   tylko_odczyt tak|nie         every write refused
+struct BmsServerConfig {
+    bool on = false;
+    std::string host;
+    int port = kModbusPort;
+    std::vector<std::pair<std::string, SourceLine>> clients;  // as written, checked by the server
+    bool readOnly = false;
+    bool operator==(const BmsServerConfig&) const = default;
+};
+
 struct ModbusConfig {
     std::vector<ModbusDevice> devices;
     std::vector<ModbusOutput> outputs;
     std::vector<ModbusInput> inputs;
+    BmsServerConfig server;
     bool operator==(const ModbusConfig&) const = default;
 };
 
-// Whether a line's key is one of the Modbus lines above.
+// Whether a line's key is one of the Modbus lines above (the BMS server's too).
 bool IsModbusKey(std::string_view key);
 // Takes one such line, or says why it cannot (the reason alone: the caller names the line).
 Status TakeModbusLine(const config::Words& words, const SourceLine& line, ModbusConfig& config);

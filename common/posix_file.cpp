@@ -67,6 +67,14 @@ Descriptor::~Descriptor() {
     if (fd_ >= 0) ::close(fd_);
 }
 
+Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
+    if (this == &other) return *this;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+    return *this;
+}
+
 SysResult<> Descriptor::close() {
     const int fd = fd_;
     fd_ = -1;

@@ -47,7 +47,7 @@ install(FILES ${HALL_PACKAGING_DIR}/icons/${HALL_PACKAGE}.svg
 
 # The services name their programs by the package's path; under another
 # prefix they name the installed ones.
-foreach(unit harmonogram@.timer harmonogram@.service sterownik@.service)
+foreach(unit harmonogram@.timer harmonogram@.service sterownik@.service sterownik-modbus@.socket)
   if(EXISTS ${PROJECT_SOURCE_DIR}/systemd/${unit})
     file(READ ${PROJECT_SOURCE_DIR}/systemd/${unit} text)
     string(REPLACE "ExecStart=/usr/bin/" "ExecStart=${CMAKE_INSTALL_FULL_BINDIR}/" text "${text}")

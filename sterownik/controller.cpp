@@ -103,6 +103,14 @@ void Controller::noteDelay(bool readable) {
     delayReadable_ = readable;
 }
 
+HallView Controller::view() const {
+    HallView view;
+    view.lamps = known_.value_or(hall::LampsLit{});
+    for (int k = 1; k <= hall::kSensorCount; ++k) view.zones[k - 1] = rules_.held(k);
+    view.devicesAway = hub_ ? hub_->away() : 0;
+    return view;
+}
+
 void Controller::attach(ModbusHub* hub) {
     hub_ = hub;
     if (hub_ && known_) hub_->show(*known_);

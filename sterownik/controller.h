@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bms_map.h"
 #include "broker_link.h"
 #include "discovery.h"
 #include "hall_rules.h"
@@ -38,6 +39,8 @@ public:
     // ../actual.txt may have been replaced by another program.
     void stateFileChanged();
     std::optional<TimePoint> nextDeadline() const;
+    // The hall as the building's management system reads it.
+    HallView view() const;
 
     void connected() override;
     void received(std::string_view topic, std::string_view payload, bool retained) override;

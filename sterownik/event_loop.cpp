@@ -114,6 +114,16 @@ void ReadWaiting(Controller& controller, BrokerLink& link) {
     } while (!controller.full() && Readable(link.socket()));
 }
 
+// A write of the building's management system is an event as any other.
+void TakeCommands(BmsServer& server, Controller& controller, std::ostream& log) {
+    for (const BmsServer::Report& report : server.take()) {
+        if (report.event)
+            controller.arrived(*report.event, "BMS");
+        else
+            log << report.line << std::endl;
+    }
+}
+
 }  // namespace
 
 bool BlockLoopSignals() {
@@ -144,10 +154,12 @@ int RunLoop(Controller& controller, const Wiring& wiring, const std::function<vo
         if (watch->fd() < 0) until = std::min(until, nextLook);
 
         const int socket = link ? link->socket() : -1;
-        std::array<pollfd, 4> fds{{{signals.get(), POLLIN, 0},
+        if (wiring.bms) wiring.bms->show(controller.view());
+        std::array<pollfd, 5> fds{{{signals.get(), POLLIN, 0},
                                    {watch->fd(), POLLIN, 0},
                                    {socket, POLLIN, 0},
-                                   {wiring.modbus ? wiring.modbus->descriptor() : -1, POLLIN, 0}}};
+                                   {wiring.modbus ? wiring.modbus->descriptor() : -1, POLLIN, 0},
+                                   {wiring.bms ? wiring.bms->descriptor() : -1, POLLIN, 0}}};
         if (link && link->wantsWrite()) fds[2].events |= POLLOUT;
         if (::poll(fds.data(), fds.size(), Milliseconds(now, until)) < 0 && errno != EINTR) {
             log << "błąd oczekiwania na zdarzenia: " << std::strerror(errno) << std::endl;
@@ -163,6 +175,7 @@ int RunLoop(Controller& controller, const Wiring& wiring, const std::function<vo
             controller.stateFileChanged();
         }
         if ((fds[3].revents & POLLIN) && wiring.modbus) wiring.modbus->readable(controller);
+        if ((fds[4].revents & POLLIN) && wiring.bms) TakeCommands(*wiring.bms, controller, log);
         // The socket may have been replaced by a reconnect meanwhile.
         if (link && fds[2].fd >= 0 && fds[2].fd == link->socket()) {
             if (fds[2].revents & (POLLIN | POLLERR | POLLHUP)) ReadWaiting(controller, *link);

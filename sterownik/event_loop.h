@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bms_server.h"
 #include "broker_link.h"
 #include "controller.h"
 #include "modbus_hub.h"
@@ -13,6 +14,7 @@ namespace sterownik {
 struct Wiring {
     BrokerLink* broker = nullptr;
     ModbusHub* modbus = nullptr;
+    BmsServer* bms = nullptr;
 };
 
 // One thread, one group of events at a time: waits on the broker's socket,

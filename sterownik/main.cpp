@@ -2,6 +2,7 @@
 // carried out on ../actual.txt, the lamps driven over MQTT. Runs in the
 // hall's konfigurator/ directory until SIGTERM or SIGINT; SIGHUP reads
 // sterownik.conf again.
+#include "bms_server.h"
 #include "broker_link.h"
 #include "controller.h"
 #include "controller_config.h"
@@ -15,6 +16,7 @@
 
 #include <mosquitto.h>
 #include <signal.h>
+#include <systemd/sd-daemon.h>
 
 #include <cerrno>
 #include <iostream>
@@ -90,6 +92,7 @@ void LogStart(const hall::ControllerConfig& config) {
 struct Parts {
     std::unique_ptr<sterownik::BrokerLink> broker;
     std::unique_ptr<sterownik::ModbusHub> modbus;
+    std::unique_ptr<sterownik::BmsServer> bms;
     sterownik::Wiring wiring;
 
     void setModbus(const hall::ModbusConfig& config, sterownik::Controller& controller) {
@@ -107,6 +110,8 @@ void Reload(Setup& running, sterownik::Controller& controller, Parts& parts) {
     const std::string file = hall::kControllerConfigPath.string();
     if (next && next->config.useBroker != running.config.useBroker)
         next = hall::Unexpected(std::string("\"broker brak\" zmienia się tylko przy starcie"));
+    if (next && !(next->config.modbus.server == running.config.modbus.server))
+        next = hall::Unexpected(std::string("serwer Modbus zmienia się tylko przy starcie"));
     if (!next) {
         std::cout << "nie wczytano ponownie " << file << ": " << next.error() << "; zostają dotychczasowe ustawienia"
                   << std::endl;
@@ -144,6 +149,14 @@ int Run(Setup& setup) {
         if (const hall::Status ready = parts.broker->setUp(); !ready) return ConfigurationError(ready.error());
         parts.wiring.broker = parts.broker.get();
         controller.attach(parts.broker.get());
+    }
+    // A socket handed over by systemd (sterownik-modbus@.socket) serves the BMS, on port 502 as a rule.
+    const int handed = sd_listen_fds(1) > 0 ? SD_LISTEN_FDS_START : -1;
+    if (setup.config.modbus.server.on || handed >= 0) {
+        auto server = sterownik::BmsServer::Start(setup.config.modbus.server, handed);
+        if (!server) return ConfigurationError(server.error());
+        parts.bms = std::move(*server);
+        parts.wiring.bms = parts.bms.get();
     }
     LogStart(setup.config);
     RemoveLeftovers();

@@ -61,6 +61,11 @@ Incoming Read(const SetLamp& lamp, std::string_view topic, std::string_view payl
     return Ignored("złe polecenie lampy", topic, payload);
 }
 
+// Only the building's management system switches several lamps at once; no topic does.
+Incoming Read(const SetLamps&, std::string_view topic, std::string_view payload) {
+    return Ignored("nieznany temat", topic, payload);
+}
+
 Incoming Read(const SetScene&, std::string_view topic, std::string_view payload) {
     if (payload.size() == 1 && payload[0] >= '1' && payload[0] < '1' + hall::kSceneCount)
         return Is(SetScene{payload[0] - '0'});

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lamp_state.h"
+
 #include <variant>
 
 namespace sterownik {
@@ -25,6 +27,12 @@ struct SetLamp {
     bool lit = true;
     bool operator==(const SetLamp&) const = default;
 };
+// Several lamps in one switch, as the building's management system writes them.
+struct SetLamps {
+    hall::LampsLit which{};  // the lamps switched
+    hall::LampsLit lit{};    // and whether each is lit
+    bool operator==(const SetLamps&) const = default;
+};
 struct SetScene {
     int scene = 1;  // 1 to 8
     bool operator==(const SetScene&) const = default;
@@ -32,7 +40,7 @@ struct SetScene {
 struct AllOff {
     bool operator==(const AllOff&) const = default;
 };
-using Event = std::variant<Motion, KeyPress, SetLamp, SetScene, AllOff>;
+using Event = std::variant<Motion, KeyPress, SetLamp, SetLamps, SetScene, AllOff>;
 
 // A visitor made of one lambda per kind: std::visit over it does not compile
 // while a kind has no lambda, so no kind is ever forgotten.

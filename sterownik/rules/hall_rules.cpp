@@ -110,8 +110,8 @@ Outcome HallRules::apply(const std::vector<Arrival>& group, const HallFiles& fil
 
 bool NeedsScenes(const Event& event) {
     return std::visit(ForEachKind{[](const Motion&) { return false; }, [](const KeyPress&) { return true; },
-                                  [](const SetLamp&) { return false; }, [](const SetScene&) { return true; },
-                                  [](const AllOff&) { return false; }},
+                                  [](const SetLamp&) { return false; }, [](const SetLamps&) { return false; },
+                                  [](const SetScene&) { return true; }, [](const AllOff&) { return false; }},
                       event);
 }
 
@@ -122,6 +122,16 @@ void HallRules::handle(const Event& event, Pass& pass, TimePoint now) {
                                                          " lampę " + std::to_string(l.lamp);
                                pass.command(cause, [&] {
                                    pass.switchLamps(cause, [&](hall::LampsLit& lamps) { lamps[l.lamp - 1] = l.lit; });
+                               });
+                           },
+                           [&](const SetLamps& l) {
+                               const std::string cause =
+                                   "polecenie: ustaw lampy (" + std::to_string(hall::LitCount(l.which)) + ")";
+                               pass.command(cause, [&] {
+                                   pass.switchLamps(cause, [&](hall::LampsLit& lamps) {
+                                       for (int i = 0; i < hall::kLampCount; ++i)
+                                           if (l.which[i]) lamps[i] = l.lit[i];
+                                   });
                                });
                            },
                            [&](const SetScene& c) {
