@@ -1,13 +1,15 @@
 // The hall's controller under load, on this machine: its own mosquitto, its
 // halls in a temporary directory, the controllers as child processes, and
-// one client that sends events and times the lamps coming back. Prints the
-// table of figures and goals; exit status 0 when every goal is met, 1 when
-// one is not, 2 when the run could not be measured.
+// one client that sends events and times the lamps coming back; then halls on
+// Modbus TCP modules of its own, served in its threads. Prints the table of
+// figures and goals; exit status 0 when every goal is met, 1 when one is not,
+// 2 when the run could not be measured. With --modbus, the Modbus figures alone.
 #include "broker_process.h"
 #include "burst.h"
 #include "driver_client.h"
 #include "event_tracker.h"
 #include "latency.h"
+#include "modbus_runs.h"
 #include "paced_runs.h"
 #include "report.h"
 
@@ -23,6 +25,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
+#include <string_view>
 
 namespace bench {
 namespace {
@@ -169,7 +172,10 @@ hall::Status Measure(int signals, const std::filesystem::path& root, Figures& fi
         if (const hall::Status measured = MeasurePaced(client, broker, root, figures); !measured) return measured;
     }
     std::cerr << "jedna hala, 10000 zdarzeń naraz...\n";
-    return MeasureBurst(root, {SignalWatch(signals), broker.endWatch()}, figures.burst);
+    if (const hall::Status measured = MeasureBurst(root, {SignalWatch(signals), broker.endWatch()}, figures.burst);
+        !measured)
+        return measured;
+    return MeasureModbus(root, signals, figures.modbus);
 }
 
 // Exit status 2: the run could not be measured, for this reason.
@@ -178,15 +184,19 @@ int Unmeasured(std::string_view reason) {
     return 2;
 }
 
-int Run() {
+// The whole run, or its Modbus part alone.
+enum class Part { All, Modbus };
+
+int Run(Part part) {
     const TemporaryDirectory root;
     if (root.path().empty()) return Unmeasured("nie można utworzyć katalogu tymczasowego");
     const int signals = StopSignals();
     if (signals < 0) return Unmeasured("nie można przejąć sygnałów");
     Figures figures;
-    if (const hall::Status measured = Measure(signals, root.path(), figures); !measured)
-        return Unmeasured(measured.error());
-    const std::vector<Row> rows = ReportRows(figures);
+    const hall::Status measured = part == Part::All ? Measure(signals, root.path(), figures)
+                                                    : MeasureModbus(root.path(), signals, figures.modbus);
+    if (!measured) return Unmeasured(measured.error());
+    const std::vector<Row> rows = part == Part::All ? ReportRows(figures) : ModbusRows(figures.modbus);
     std::cout << FormatTable(rows);
     return AllMet(rows) ? 0 : 1;
 }
@@ -194,9 +204,14 @@ int Run() {
 }  // namespace
 }  // namespace bench
 
-int main() {
+int main(int argc, char** argv) {
+    const std::string_view option = argc == 2 ? argv[1] : "";
+    if (argc > 2 || (argc == 2 && option != "--modbus")) {
+        std::cerr << "użycie: bench_controller [--modbus]\n";
+        return 2;
+    }
     mosquitto_lib_init();
-    const int status = bench::Run();
+    const int status = bench::Run(option == "--modbus" ? bench::Part::Modbus : bench::Part::All);
     mosquitto_lib_cleanup();
     return status;
 }

@@ -30,15 +30,6 @@ hall::Status WriteZones(const std::filesystem::path& work) {
     return {};
 }
 
-std::string LogTail(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    std::string tail;
-    for (std::size_t i = lines.size() > 5 ? lines.size() - 5 : 0; i < lines.size(); ++i) tail += "  " + lines[i] + "\n";
-    return tail;
-}
-
 }  // namespace
 
 hall::Status LayOutHall(const std::filesystem::path& hall, int port, std::string_view delayMinutes) {
@@ -62,6 +53,15 @@ hall::Status AssignKey(const std::filesystem::path& hall, int key, int scene, co
     keys[key] = std::to_string(scene);
     if (hall::Status written = hall::WriteAssignmentFile(work / hall::kKeyFilePath, keys); !written) return written;
     return hall::WriteSceneFile(work / hall::SceneFilePath(scene), boxes);
+}
+
+std::string LogTail(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::string tail;
+    for (std::size_t i = lines.size() > 5 ? lines.size() - 5 : 0; i < lines.size(); ++i) tail += "  " + lines[i] + "\n";
+    return tail;
 }
 
 std::vector<std::string> HallNames(int count, const std::string& stem) {

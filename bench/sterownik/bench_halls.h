@@ -37,6 +37,9 @@ hall::Status AssignKey(const std::filesystem::path& hall, int key, int scene, co
 
 inline std::filesystem::path WorkingDirectory(const std::filesystem::path& hall) { return hall / "konfigurator"; }
 
+// A controller's log's last lines, indented, to say why it ended.
+std::string LogTail(const std::filesystem::path& file);
+
 // stem001, stem002, …
 std::vector<std::string> HallNames(int count, const std::string& stem);
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <initializer_list>
 
 namespace bench {
 namespace {
@@ -15,6 +16,11 @@ constexpr double kP99GoalMs = 20.0;
 constexpr double kManyP99GoalMs = 1000.0;
 constexpr double kProportionalGoalMiB = 2.0;
 constexpr std::size_t kBurstEventsPerReplace = 10;
+// Key to coil: a press waits for the next poll, then little more.
+constexpr double kPollMedianSlackMs = 2.0;
+constexpr double kPollP99SlackMs = 10.0;
+// What a module that does not answer may cost the other's p99.
+constexpr double kFrozenSlackMs = 5.0;
 
 std::string Fixed(double value, int decimals) {
     std::array<char, 64> text;
@@ -122,11 +128,74 @@ std::vector<Row> Burst(const BurstFigures& f) {
     };
 }
 
+// A goal of samples when there are some; without any, nothing is met.
+std::string Sampled(std::size_t count, const std::string& verdict) {
+    return count > 0 ? verdict : "NOT MET: none measured";
+}
+
+std::string Carried(const KeyToCoilFigures& f) {
+    return std::to_string(f.latency.count) + " / " + std::to_string(f.pressed);
+}
+
+std::string AllCarried(std::initializer_list<const KeyToCoilFigures*> runs) {
+    std::size_t pressed = 0, lost = 0;
+    for (const KeyToCoilFigures* run : runs) pressed += run->pressed, lost += run->pressed - run->latency.count;
+    if (pressed == 0) return "NOT MET: none pressed";
+    return lost == 0 ? "met" : "NOT MET: " + std::to_string(lost) + " lost";
+}
+
+std::string MedianAndP99(const LatencySummary& s) { return Ms(s.median) + " / " + Ms(s.p99); }
+
+std::vector<Row> ModbusKeys(const ModbusFigures& f) {
+    const std::string one = "Modbus, 1 module: ";
+    const LatencySummary& key = f.oneModule.latency;
+    const double medianGoal = f.pollMs + kPollMedianSlackMs, p99Goal = f.pollMs + kPollP99SlackMs;
+    return {
+        {"Modbus, 1 module polled every " + std::to_string(f.pollMs) +
+             " ms: key presses whose coils were written / pressed",
+         Carried(f.oneModule), "all", AllCarried({&f.oneModule})},
+        {one + "key raised to last coil written, median", Ms(key.median),
+         "at most " + Fixed(medianGoal, 0) + " ms (poll + " + Fixed(kPollMedianSlackMs, 0) + " ms)",
+         Sampled(key.count, AtMost(Milliseconds(key.median), medianGoal, " ms", 2))},
+        {one + "key raised to last coil written, p99", Ms(key.p99),
+         "at most " + Fixed(p99Goal, 0) + " ms (poll + " + Fixed(kPollP99SlackMs, 0) + " ms)",
+         Sampled(key.count, AtMost(Milliseconds(key.p99), p99Goal, " ms", 2))},
+        {one + "write requests per switch of all 108 lamps, most (fewest) of " + std::to_string(f.switches),
+         std::to_string(f.mostWrites) + " (" + std::to_string(f.fewestWrites) + ")",
+         "at most " + std::to_string(f.coilRuns) + ", one per run of consecutive coils",
+         Sampled(f.switches, AtMost(static_cast<double>(f.mostWrites), static_cast<double>(f.coilRuns), "", 0))},
+    };
+}
+
+std::vector<Row> ModbusFrozen(const ModbusFigures& f) {
+    const std::string two = "Modbus, 2 modules";
+    const double over = Milliseconds(f.frozen.latency.p99) - Milliseconds(f.answering.latency.p99);
+    return {
+        {two + ": presses whose coils on A were written / pressed, B answering, B frozen",
+         Carried(f.answering) + ", " + Carried(f.frozen), "all", AllCarried({&f.answering, &f.frozen})},
+        {two + ", B answering: key raised to A's last coil, median / p99", MedianAndP99(f.answering.latency), "", ""},
+        {two + ", B frozen: key raised to A's last coil, median / p99",
+         MedianAndP99(f.frozen.latency) + " (B left " + std::to_string(f.unanswered) + " requests unanswered)",
+         "p99 at most " + Fixed(kFrozenSlackMs, 0) + " ms over B answering",
+         Sampled(std::min(f.answering.latency.count, f.frozen.latency.count), AtMost(over, kFrozenSlackMs, " ms", 2))},
+    };
+}
+
 }  // namespace
+
+std::vector<Row> ModbusRows(const ModbusFigures& f) {
+    std::vector<Row> rows = {
+        {"floor: Modbus write of 108 coils, every 50 ms, median of " + std::to_string(f.writeFloor.count),
+         Ms(f.writeFloor.median) + " (p99 " + Ms(f.writeFloor.p99) + ")", "", ""}};
+    for (const std::vector<Row>& part : {ModbusKeys(f), ModbusFrozen(f)})
+        rows.insert(rows.end(), part.begin(), part.end());
+    return rows;
+}
 
 std::vector<Row> ReportRows(const Figures& f) {
     std::vector<Row> rows;
-    for (const std::vector<Row>& part : {Floors(f), OneHall(f), ThisDisk(f.many), SlowDisk(f.slow), Burst(f.burst)})
+    for (const std::vector<Row>& part :
+         {Floors(f), OneHall(f), ThisDisk(f.many), SlowDisk(f.slow), Burst(f.burst), ModbusRows(f.modbus)})
         rows.insert(rows.end(), part.begin(), part.end());
     return rows;
 }

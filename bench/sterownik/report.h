@@ -39,6 +39,28 @@ struct BurstFigures {
     bool asRules = false;         // actual.txt holds exactly what the rules give
 };
 
+// Key presses on a Modbus module's discrete inputs, each timed from the input
+// raised to the module's receipt of the write that set the last coil the
+// press changes.
+struct KeyToCoilFigures {
+    std::size_t pressed = 0;
+    LatencySummary latency;  // of the presses whose coils were written
+};
+
+// The controller on Modbus TCP modules of the benchmark's own, without a broker.
+struct ModbusFigures {
+    int pollMs = 0;             // the modules' poll interval, as configured
+    LatencySummary writeFloor;  // floor: one write of 108 coils by the benchmark's own client
+    KeyToCoilFigures oneModule;
+    // Switches of all 108 lamps on the one module, and the write requests it took for each.
+    std::size_t switches = 0;
+    std::size_t mostWrites = 0, fewestWrites = 0;
+    std::size_t coilRuns = 0;  // runs of consecutive coils in its mapping
+    // Module A of two, while B answers and while B takes requests and never answers.
+    KeyToCoilFigures answering, frozen;
+    std::size_t unanswered = 0;  // requests B took while frozen
+};
+
 // Everything one run measured.
 struct Figures {
     LatencySummary brokerRoundTrip;  // floor: a client's own message through the broker
@@ -48,6 +70,7 @@ struct Figures {
     ManyHallsFigures many;  // on this machine's disk
     ManyHallsFigures slow;  // on the slowed disk
     BurstFigures burst;
+    ModbusFigures modbus;
 };
 
 struct Row {
@@ -60,8 +83,13 @@ struct Row {
 // The goals: the one hall's p99 and median against the floors; none lost
 // and p99 within a second among the many halls on either disk, each
 // controller's proportional memory; the burst all logged, carried out as the
-// rules say, with few replaces.
+// rules say, with few replaces; and the Modbus rows.
 std::vector<Row> ReportRows(const Figures& figures);
+
+// The Modbus rows alone: key to coil within the poll interval and a little,
+// one write request per run of consecutive coils, and a module that does not
+// answer costing the other's p99 little.
+std::vector<Row> ModbusRows(const ModbusFigures& figures);
 
 // A Markdown table, its columns aligned.
 std::string FormatTable(const std::vector<Row>& rows);
