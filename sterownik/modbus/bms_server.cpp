@@ -72,7 +72,7 @@ hall::Result<std::unique_ptr<BmsServer>> BmsServer::Start(const hall::BmsServerC
     modbus_t* context =
         modbus_new_tcp_pi(config.host.empty() ? nullptr : config.host.c_str(), std::to_string(config.port).c_str());
     if (!context) return hall::Unexpected("serwer Modbus: " + std::string(modbus_strerror(errno)));
-    if (listener < 0) listener = modbus_tcp_pi_listen(context, 16);
+    if (listener < 0) listener = modbus_tcp_pi_listen(context, 64);
     if (listener < 0) {
         const std::string reason = modbus_strerror(errno);
         modbus_free(context);
@@ -153,6 +153,7 @@ void BmsServer::accept() {
             ::accept4(listener_.get(), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC));
         if (!socket.valid()) return;
         const std::string peer = Canonical(address).value_or("?");
+        if (clients_.size() >= kClientLimit) dropClosed();
         const bool allowed = std::find(allowed_.begin(), allowed_.end(), peer) != allowed_.end();
         if (allowed && clients_.size() < kClientLimit) {
             // A client that reads no replies holds up the server a second at most.
@@ -169,6 +170,14 @@ void BmsServer::accept() {
         report({std::nullopt, "BMS: " + std::string(allowed ? "za wielu klientów (najwyżej 8)" : "klient spoza listy") +
                                   ", zamknięto połączenie z " + peer});
     }
+}
+
+// Clients that have gone but whose end the loop has not read yet take no place.
+void BmsServer::dropClosed() {
+    std::erase_if(clients_, [](const Client& client) {
+        char byte = 0;
+        return ::recv(client.socket.get(), &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+    });
 }
 
 bool BmsServer::serve(Client& client) {

@@ -49,6 +49,7 @@ private:
 
     void run();
     void accept();
+    void dropClosed();
     // False when the client is to be closed.
     bool serve(Client& client);
     void report(Report report);

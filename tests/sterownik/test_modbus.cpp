@@ -1,3 +1,4 @@
+#include "bms_map.h"
 #include "hall_fixture.h"
 #include "lamp_state.h"
 #include "register_map.h"
@@ -5,7 +6,13 @@
 #include "test_modbus_device.h"
 
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+
+#include <modbus/modbus.h>
+
+#include <memory>
 
 using namespace sterownik;
 
@@ -60,6 +67,9 @@ private slots:
     void writes_data();
     void writes();
     void wiredHall();
+    void bmsMap_data();
+    void bmsMap();
+    void bmsServer();
 };
 
 // Lamps 2, 5 and 6 lit. One request per run of consecutive addresses,
@@ -166,6 +176,180 @@ void TestModbus::wiredHall() {
     controller.terminate();
     QVERIFY(controller.waitForFinished(kWaitMs));
     QCOMPARE(controller.exitCode(), 0);
+}
+
+// A request from its function code on, as hex; lamps 2 and 3 lit before it.
+// "coils" are the coils as the write left them; the event what it switches.
+void TestModbus::bmsMap_data() {
+    QTest::addColumn<QByteArray>("pdu");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("coils");
+    QTest::addColumn<int>("refusal");
+    QTest::addColumn<QString>("event");
+    QTest::newRow("read coils") << QByteArray("0100000006c") << false << "2 3" << 0 << "";
+    QTest::newRow("scene 3") << QByteArray("0600000003") << false << "2 3" << 0 << "scena 3";
+    QTest::newRow("scene 0: all off") << QByteArray("0600000000") << false << "2 3" << 0 << "wyłącz";
+    QTest::newRow("scene 9") << QByteArray("0600000009") << false << "2 3" << 3 << "";
+    QTest::newRow("scene 8 of several registers") << QByteArray("1000000001020008") << false << "2 3" << 0 << "scena 8";
+    QTest::newRow("scene 300 of several registers") << QByteArray("100000000102012c") << false << "2 3" << 3 << "";
+    QTest::newRow("two registers: libmodbus's 02") << QByteArray("10000000020400030003") << false << "2 3" << 0 << "";
+    QTest::newRow("one coil") << QByteArray("050004ff00") << false << "2 3 5" << 0 << "lampa 5 on";
+    QTest::newRow("several coils: one switch") << QByteArray("0f0000000301 05") << false << "1 3" << 0 << "lampy 1 2";
+    QTest::newRow("coils as they were") << QByteArray("0f00010002 0103") << false << "2 3" << 0 << "";
+    QTest::newRow("read only: a write") << QByteArray("0600000003") << true << "2 3" << 1 << "";
+    QTest::newRow("read only: a read") << QByteArray("0400000003") << true << "2 3" << 0 << "";
+    QTest::newRow("write and read at once") << QByteArray("17000000010000000102 0003") << false << "2 3" << 1 << "";
+}
+
+void TestModbus::bmsMap() {
+    QFETCH(QByteArray, pdu);
+    QFETCH(bool, readOnly);
+    const QByteArray bytes = QByteArray::fromHex(pdu.replace(' ', ""));
+    const auto* request = reinterpret_cast<const std::uint8_t*>(bytes.constData());
+    QFETCH(int, refusal);
+    QCOMPARE(BmsMap::Refusal(request, int(bytes.size()), readOnly), refusal);
+    HallView view;
+    view.lamps[1] = view.lamps[2] = true;
+    view.zones[4] = view.zones[7] = true;
+    view.devicesAway = 2;
+    modbus_mapping_t* mapping =
+        modbus_mapping_new(BmsMap::kCoils, BmsMap::kDiscreteInputs, BmsMap::kHoldingRegisters, BmsMap::kInputRegisters);
+    BmsMap map;
+    map.fill(*mapping, view);
+    QCOMPARE(QList<int>({mapping->tab_bits[1], mapping->tab_bits[3], mapping->tab_input_bits[4]}),
+             QList<int>({1, 0, 1}));
+    QCOMPARE(QList<int>({mapping->tab_input_registers[0], mapping->tab_input_registers[1],
+                         mapping->tab_input_registers[2], mapping->tab_registers[0]}),
+             QList<int>({2, 0x90, 2, 0}));
+    QFETCH(QString, coils);
+    for (int i = 0; i < hall::kLampCount; ++i) mapping->tab_bits[i] = 0;
+    for (const QString& n : coils.split(' ')) mapping->tab_bits[n.toInt() - 1] = 1;
+    const std::optional<Event> made = refusal ? std::nullopt : map.written(request, int(bytes.size()), *mapping, view);
+    modbus_mapping_free(mapping);
+    QString described;
+    if (made)
+        described = std::visit(
+            ForEachKind{[](const SetScene& s) { return "scena " + QString::number(s.scene); },
+                        [](const AllOff&) { return QString("wyłącz"); },
+                        [](const SetLamp& l) { return "lampa " + QString::number(l.lamp) + (l.lit ? " on" : " off"); },
+                        [](const SetLamps& l) {
+                            QStringList which;
+                            for (int i = 0; i < hall::kLampCount; ++i)
+                                if (l.which[i]) which << QString::number(i + 1);
+                            return "lampy " + which.join(' ');
+                        },
+                        [](const auto&) { return QString("?"); }},
+            *made);
+    QFETCH(QString, event);
+    QCOMPARE(described, event);
+    if (event.startsWith("scena")) QCOMPARE(map.scene(), event.section(' ', 1).toInt());
+}
+
+namespace {
+
+// The controller in a hall that serves the BMS, with `extra` lines.
+struct ServedHall {
+    TestHall hall;
+    QProcess controller;
+    quint16 port = 0;
+    QByteArray log;
+
+    bool start(const QByteArray& extra) {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost, 0)) return false;
+        port = probe.serverPort();
+        probe.close();
+        QByteArray scene3 = "a" + QByteArray(108, '0');
+        for (int n = 20; n <= 29; ++n) scene3[n] = '1';
+        scene3[30] = '2';
+        if (!hall.layDefaults() || !TestHall::write(hall.workFile("vuzo3.txt"), scene3 + "\r\n") ||
+            !TestHall::write(hall.rootFile("actual.txt"), Lit({5, 6})) ||
+            !TestHall::write(hall.workFile("sterownik.conf"),
+                             "broker brak\nserwer_modbus 127.0.0.1:" + QByteArray::number(port) + "\n" + extra))
+            return false;
+        controller.setWorkingDirectory(hall.workPath());
+        controller.start(QStringLiteral(STEROWNIK_PATH), {});
+        return controller.waitForStarted(kWaitMs);
+    }
+    bool logged(const QByteArray& text) { return (log += controller.readAllStandardOutput()).contains(text); }
+    QByteArray state() const { return TestHall::read(hall.rootFile("actual.txt")); }
+    ~ServedHall() {
+        controller.kill();
+        controller.waitForFinished(kWaitMs);
+    }
+};
+
+// libmodbus's own client, connected to the hall: nothing when it cannot connect.
+std::unique_ptr<modbus_t, void (*)(modbus_t*)> Client(quint16 port) {
+    std::unique_ptr<modbus_t, void (*)(modbus_t*)> client(modbus_new_tcp("127.0.0.1", port), [](modbus_t* c) {
+        modbus_close(c);
+        modbus_free(c);
+    });
+    for (int attempt = 0; attempt < 100 && modbus_connect(client.get()) != 0; ++attempt) QTest::qWait(20);
+    modbus_set_slave(client.get(), 7);  // any unit id is answered
+    return client;
+}
+
+}  // namespace
+
+// A real client: the coils as actual.txt, a scene written and read back, a
+// lamp, exceptions; then a catalogue of bad frames and clients that changes
+// nothing and ends nothing; a read-only hall; a client not on the list.
+void TestModbus::bmsServer() {
+    ServedHall served;
+    QVERIFY(served.start("klient_modbus 127.0.0.1\n"));
+    auto client = Client(served.port);
+    std::uint8_t coils[108] = {};
+    QCOMPARE(modbus_read_bits(client.get(), 0, 108, coils), 108);
+    QCOMPARE(int(coils[4] + coils[5] + coils[6]), 2);
+    QCOMPARE(modbus_write_register(client.get(), 0, 3), 1);
+    QByteArray scene3 = QByteArray::fromStdString(hall::ComposeStateLine(hall::SceneStates(
+                            hall::ReadSceneFile((served.hall.workPath() + "/vuzo3.txt").toStdString()).boxes))) +
+                        "\r\n";
+    QTRY_COMPARE_WITH_TIMEOUT(served.state(), scene3, kWaitMs);
+    std::uint16_t scene = 0;
+    QCOMPARE(modbus_read_registers(client.get(), 0, 1, &scene), 1);
+    QCOMPARE(int(scene), 3);
+    QCOMPARE(modbus_write_bit(client.get(), 107, 1), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(served.logged("BMS: polecenie: włącz lampę 108"), kWaitMs);
+    QCOMPARE(modbus_read_bits(client.get(), 108, 1, coils), -1);
+    QCOMPARE(errno, int(EMBXILADD));
+    QCOMPARE(modbus_write_register(client.get(), 0, 9), -1);
+    QCOMPARE(errno, int(EMBXILVAL));
+    QCOMPARE(modbus_write_register(client.get(), 0, 0), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(served.state(), Lit({}), kWaitMs);
+
+    const QByteArray before = served.state();
+    for (int i = 0; i < 1000; ++i) {
+        QTcpSocket brief;
+        brief.connectToHost(QHostAddress::LocalHost, served.port);
+        QVERIFY(brief.waitForConnected(kWaitMs));
+    }
+    for (const QByteArray& frame : {QByteArray(260, '\x5a'), QByteArray::fromHex("0001000000060106"),
+                                    QByteArray::fromHex("000100070006010600000003"), QByteArray()}) {
+        QTcpSocket bad;
+        bad.connectToHost(QHostAddress::LocalHost, served.port);
+        QVERIFY(bad.waitForConnected(kWaitMs));
+        bad.write(frame);
+        QVERIFY(bad.waitForBytesWritten(kWaitMs) || frame.isEmpty());
+    }
+    auto after = Client(served.port);
+    QCOMPARE(modbus_read_bits(after.get(), 0, 108, coils), 108);
+    QCOMPARE(served.state(), before);
+    QCOMPARE(served.controller.state(), QProcess::Running);
+
+    ServedHall readOnly;
+    QVERIFY(readOnly.start("tylko_odczyt tak\n"));
+    auto reader = Client(readOnly.port);
+    QCOMPARE(modbus_write_register(reader.get(), 0, 3), -1);
+    QCOMPARE(errno, int(EMBXILFUN));
+    QCOMPARE(readOnly.state(), Lit({5, 6}));
+
+    ServedHall elsewhere;
+    QVERIFY(elsewhere.start("klient_modbus 192.0.2.1\n"));
+    auto stranger = Client(elsewhere.port);
+    QCOMPARE(modbus_read_bits(stranger.get(), 0, 1, coils), -1);
+    QTRY_VERIFY_WITH_TIMEOUT(elsewhere.logged("BMS: klient spoza listy, zamknięto połączenie z 127.0.0.1"), kWaitMs);
 }
 
 QTEST_GUILESS_MAIN(TestModbus)
