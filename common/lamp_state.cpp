@@ -83,6 +83,10 @@ Status WriteStateFile(const LampStates& states, const std::filesystem::path& fil
     return WriteFileAtomically(file, ComposeStateLine(states) + "\r\n");
 }
 
+Status WriteStateFile(const LampStates& states, const std::function<void()>& inPlace) {
+    return WriteFileAtomically(kStateFilePath, ComposeStateLine(states) + "\r\n", inPlace);
+}
+
 int LitCount(const LampsLit& lamps) { return static_cast<int>(std::count(lamps.begin(), lamps.end(), true)); }
 
 std::optional<LampsLit> ParseStateLine(std::string_view line) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,8 @@ std::string ComposeStateLine(const LampStates& states);
 
 // The composed line and CR LF, replacing `file` atomically.
 Status WriteStateFile(const LampStates& states, const std::filesystem::path& file = kStateFilePath);
+// The same, calling `inPlace` once every reader sees the new file (see WriteFileAtomically).
+Status WriteStateFile(const LampStates& states, const std::function<void()>& inPlace);
 
 // Lamps by position: piece i of the line split at "&" is lamp i + 1, its
 // value the text between its first and second "=". A value equal to 1 is

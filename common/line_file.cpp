@@ -21,12 +21,14 @@ bool DirectoryRefused(const std::error_code& ec) {
            ec == std::errc::read_only_file_system;
 }
 
-Status Replace(const fs::path& target, std::string_view bytes) {
+Status Replace(const fs::path& target, std::string_view bytes, const std::function<void()>& inPlace) {
     const std::optional<os::FileIdentity> identity = os::IdentityOf(target);
     const os::SysResult<fs::path> temporary = os::WriteTemporary(target.parent_path(), bytes, identity);
     if (!temporary) {
-        if (identity && DirectoryRefused(temporary.error())) return Said(os::RewriteInPlace(target, bytes));
-        return Unexpected(temporary.error().message());
+        if (!identity || !DirectoryRefused(temporary.error())) return Unexpected(temporary.error().message());
+        const os::SysResult<> rewritten = os::RewriteInPlace(target, bytes);
+        if (rewritten && inPlace) inPlace();
+        return Said(rewritten);
     }
     std::error_code ec;
     fs::rename(*temporary, target, ec);
@@ -35,6 +37,7 @@ Status Replace(const fs::path& target, std::string_view bytes) {
         fs::remove(*temporary, ignored);
         return Unexpected(ec.message());
     }
+    if (inPlace) inPlace();
     return Said(os::SyncDirectory(target.parent_path()));
 }
 
@@ -61,11 +64,15 @@ Status Create(const fs::path& target, std::string_view bytes, const std::optiona
 }  // namespace
 
 Status WriteFileAtomically(const fs::path& target, std::string_view bytes) {
+    return WriteFileAtomically(target, bytes, {});
+}
+
+Status WriteFileAtomically(const fs::path& target, std::string_view bytes, const std::function<void()>& inPlace) {
     // Replacing the file a link leads to, not the link, keeps the link for
     // everyone who reads through it.
     const os::SysResult<fs::path> file = os::FollowTrustedLinks(target);
     if (!file) return Unexpected(file.error().message());
-    return Replace(*file, bytes);
+    return Replace(*file, bytes, inPlace);
 }
 
 Status CreateFileExclusively(const fs::path& target, std::string_view bytes) {

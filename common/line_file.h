@@ -3,6 +3,7 @@
 #include "result.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,12 @@ namespace hall {
 // while the target itself is writable gets the target rewritten in place.
 // On failure the target is untouched and the error says why.
 Status WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes);
+// The same, calling `inPlace` as soon as every reader sees the new file, before
+// its name is flushed to the disk: what only has to follow the file (a
+// publication, say) need not wait for that flush too. It is not called when
+// the file could not be put in place.
+Status WriteFileAtomically(const std::filesystem::path& target, std::string_view bytes,
+                           const std::function<void()>& inPlace);
 
 // Creates `target` holding exactly `bytes`, flushed to the disk, never
 // replacing a file of that name, even one that appears while this runs.

@@ -73,9 +73,13 @@ void Controller::carryOut(const Outcome& outcome, const HallFiles& files) {
     if (files.lamps) noticed(*files.lamps);
     std::string failure;
     if (outcome.lamps) {
-        if (const hall::Status written = hall::WriteStateFile(hall::StatesOf(*outcome.lamps)); written)
+        // The lamps follow as soon as every reader sees the file, not after its name is flushed too.
+        const hall::Status written = hall::WriteStateFile(hall::StatesOf(*outcome.lamps), [&] {
             known(outcome.lamps);
-        else
+            publishLamps();
+            publishZones();
+        });
+        if (!written)
             failure = "nie można zapisać pliku " + hall::kStateFilePath.generic_string() + ": " + written.error();
     }
     // One line per event; a switch whose write failed says so.

@@ -89,7 +89,8 @@ BmsServer::BmsServer(const hall::BmsServerConfig& config, modbus_t* context, int
                                   BmsMap::kInputRegisters)),
       listener_(listener),
       stop_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
-      wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+      wake_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      reports_(wake_.get()) {
     for (const auto& client : config.clients) allowed_.push_back(*CanonicalText(client.first));
     if (allowed_.empty()) allowed_ = {"127.0.0.1", "::1"};
     ::fcntl(listener_.get(), F_SETFL, ::fcntl(listener_.get(), F_GETFL) | O_NONBLOCK);
@@ -115,18 +116,10 @@ void BmsServer::show(const HallView& view) {
 std::vector<BmsServer::Report> BmsServer::take() {
     std::uint64_t count = 0;
     (void)!::read(wake_.get(), &count, sizeof count);
-    const std::lock_guard lock(mutex_);
-    return std::exchange(reports_, {});
+    return reports_.take();
 }
 
-void BmsServer::report(Report report) {
-    {
-        const std::lock_guard lock(mutex_);
-        reports_.push_back(std::move(report));
-    }
-    const std::uint64_t one = 1;
-    (void)!::write(wake_.get(), &one, sizeof one);
-}
+void BmsServer::report(Report report) { reports_.put(std::move(report)); }
 
 void BmsServer::run() {
     std::vector<pollfd> fds;

@@ -3,6 +3,7 @@
 #include "bms_map.h"
 #include "events.h"
 #include "hall_rules.h"
+#include "handover.h"
 #include "modbus_config.h"
 #include "posix_file.h"
 #include "result.h"
@@ -61,12 +62,12 @@ private:
     hall::os::Descriptor listener_;
     hall::os::Descriptor stop_;
     hall::os::Descriptor wake_;
+    Handover<Report> reports_;
     BmsMap map_;                                       // the thread's own
     std::map<std::string, TimePoint> refusalsLogged_;  // the thread's own
 
-    std::mutex mutex_;
+    std::mutex mutex_;  // the view
     HallView view_;
-    std::vector<Report> reports_;
     std::vector<Client> clients_;  // the thread's own
     std::thread thread_;
 };

@@ -53,9 +53,11 @@ struct DeviceLink::Connection {
 };
 
 DeviceLink::DeviceLink(hall::ModbusDevice device, std::vector<hall::ModbusInput> inputs, int wake)
-    : device_(std::move(device)), inputs_(std::move(inputs)), reads_(InputReads(inputs_)), wake_(wake), worker_([this] {
-          run();
-      }) {}
+    : device_(std::move(device)),
+      inputs_(std::move(inputs)),
+      reads_(InputReads(inputs_)),
+      reports_(wake),
+      worker_([this] { run(); }) {}
 
 DeviceLink::~DeviceLink() {
     {
@@ -74,19 +76,9 @@ void DeviceLink::write(std::vector<OutputWrite> writes) {
     changed_.notify_one();
 }
 
-std::vector<DeviceLink::Report> DeviceLink::take() {
-    const std::lock_guard lock(mutex_);
-    return std::exchange(reports_, {});
-}
+std::vector<DeviceLink::Report> DeviceLink::take() { return reports_.take(); }
 
-void DeviceLink::report(Report report) {
-    {
-        const std::lock_guard lock(mutex_);
-        reports_.push_back(std::move(report));
-    }
-    const std::uint64_t one = 1;
-    (void)!::write(wake_, &one, sizeof one);
-}
+void DeviceLink::report(Report report) { reports_.put(std::move(report)); }
 
 void DeviceLink::run() {
     Connection c;

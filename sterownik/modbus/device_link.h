@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hall_rules.h"
+#include "handover.h"
 #include "modbus_config.h"
 #include "register_map.h"
 
@@ -61,13 +62,12 @@ private:
     const hall::ModbusDevice device_;
     const std::vector<hall::ModbusInput> inputs_;
     std::vector<InputRead> reads_;  // the worker's own once it runs
-    const int wake_;
+    Handover<Report> reports_;
 
     std::mutex mutex_;
     std::condition_variable changed_;
     bool stop_ = false;
     std::optional<std::vector<OutputWrite>> pending_;  // given, not yet written
-    std::vector<Report> reports_;
     std::thread worker_;
 };
 
