@@ -6,9 +6,9 @@
 
 namespace bench::slow_disk {
 
-// The lock file's path, in the controllers' environment. The lock is the
-// disk's one queue; the file begins with what it has served, counted under
-// the lock.
+// The queue file's path, in the controllers' environment. The file is the
+// disk's one queue; it begins with what it has served, counted by the flush
+// at the disk.
 inline constexpr char kLockVariable[] = "HALL_SLOW_DISK_LOCK";
 // The wait each flush takes under the lock, before the real flush.
 inline constexpr long kFlushMicroseconds = 2000;
@@ -17,6 +17,14 @@ inline constexpr long kFlushMicroseconds = 2000;
 struct Served {
     unsigned long long flushes;
     unsigned long long heldNanoseconds;  // the lock held, the real flushes' time included
+};
+
+// The disk's queue, after it: a ticket each, served in the order taken, as a
+// disk serves its requests (a lock would let any waiter in, and starve some).
+struct Queue {
+    Served served;
+    unsigned int next;     // the next ticket to take
+    unsigned int serving;  // the ticket at the disk
 };
 
 }  // namespace bench::slow_disk
