@@ -106,8 +106,9 @@ void TestModbus::writes() {
 }
 
 // A hall on two modules and a broker: a key and a sensor on inputs, lamps on
-// coils, a circuit and DALI registers; zero reaching them; a module restarted
-// empty written again; a module that hangs holding up neither the other nor the broker.
+// coils, a circuit and DALI registers, a line the module refuses; zero
+// reaching them; a module restarted empty written again; a module that hangs
+// holding up neither the other nor the broker.
 void TestModbus::wiredHall() {
     TestBroker broker;
     TestModbusDevice szafa, dali;
@@ -126,7 +127,7 @@ void TestModbus::wiredHall() {
                                 " odpytywanie 20\nmodbus dali 127.0.0.1:" + QByteArray::number(dali.port()) +
                                 " limit 200\ncewki szafa 0 1-30\nobwod szafa 50 31-39\n"
                                 "rejestry dali 100 40-45 254 0\nwejscie szafa 0 klawisz B2\n"
-                                "wejscie szafa 5 czujnik 5\n"));
+                                "wejscie szafa 5 czujnik 5\nrejestry szafa 500 50\n"));
     QProcess controller;
     controller.setWorkingDirectory(hall.workPath());
     controller.start(QStringLiteral(STEROWNIK_PATH), {});
@@ -135,6 +136,8 @@ void TestModbus::wiredHall() {
         return (log += controller.readAllStandardOutput()).contains(text);
     };
     QTRY_VERIFY_WITH_TIMEOUT(logged("modbus szafa: połączono") && logged("modbus dali: połączono"), kWaitMs);
+    // A register the module does not have: that line left out, the rest goes on.
+    QTRY_VERIFY_WITH_TIMEOUT(logged("modbus szafa: sterownik.conf, wiersz 10: urządzenie odmawia"), kWaitMs);
 
     szafa.setInput(0, true);  // key B2, pressed and let go
     QTRY_VERIFY2_WITH_TIMEOUT(logged("szafa, wejście 0: klawisz B2 (scena 2): świeci 6 lamp"), log.constData(),
