@@ -1,9 +1,12 @@
 // The hall's controller under load, on this machine: its own mosquitto, its
 // halls in a temporary directory, the controllers as child processes, and
 // one client that sends events and times the lamps coming back; then halls on
-// Modbus TCP modules of its own, served in its threads. Prints the table of
-// figures and goals; exit status 0 when every goal is met, 1 when one is not,
-// 2 when the run could not be measured. With --modbus, the Modbus figures alone.
+// Modbus TCP modules of its own, served in its threads; then one hall serving
+// the building management system, read by a Modbus client in its thread.
+// Prints the table of figures and goals; exit status 0 when every goal is met,
+// 1 when one is not, 2 when the run could not be measured. With --modbus, the
+// Modbus figures alone; with --bms, the BMS figures alone.
+#include "bms_runs.h"
 #include "broker_process.h"
 #include "burst.h"
 #include "driver_client.h"
@@ -175,7 +178,8 @@ hall::Status Measure(int signals, const std::filesystem::path& root, Figures& fi
     if (const hall::Status measured = MeasureBurst(root, {SignalWatch(signals), broker.endWatch()}, figures.burst);
         !measured)
         return measured;
-    return MeasureModbus(root, signals, figures.modbus);
+    if (const hall::Status measured = MeasureModbus(root, signals, figures.modbus); !measured) return measured;
+    return MeasureBms(root, {SignalWatch(signals)}, figures.bms);
 }
 
 // Exit status 2: the run could not be measured, for this reason.
@@ -184,8 +188,26 @@ int Unmeasured(std::string_view reason) {
     return 2;
 }
 
-// The whole run, or its Modbus part alone.
-enum class Part { All, Modbus };
+// The whole run, or one part of it alone.
+enum class Part { All, Modbus, Bms };
+
+hall::Status MeasurePart(Part part, int signals, const std::filesystem::path& root, Figures& figures) {
+    switch (part) {
+        case Part::Modbus: return MeasureModbus(root, signals, figures.modbus);
+        case Part::Bms: return MeasureBms(root, {SignalWatch(signals)}, figures.bms);
+        case Part::All: break;
+    }
+    return Measure(signals, root, figures);
+}
+
+std::vector<Row> PartRows(Part part, const Figures& figures) {
+    switch (part) {
+        case Part::Modbus: return ModbusRows(figures.modbus);
+        case Part::Bms: return BmsRows(figures.bms);
+        case Part::All: break;
+    }
+    return ReportRows(figures);
+}
 
 int Run(Part part) {
     const TemporaryDirectory root;
@@ -193,10 +215,9 @@ int Run(Part part) {
     const int signals = StopSignals();
     if (signals < 0) return Unmeasured("nie można przejąć sygnałów");
     Figures figures;
-    const hall::Status measured = part == Part::All ? Measure(signals, root.path(), figures)
-                                                    : MeasureModbus(root.path(), signals, figures.modbus);
-    if (!measured) return Unmeasured(measured.error());
-    const std::vector<Row> rows = part == Part::All ? ReportRows(figures) : ModbusRows(figures.modbus);
+    if (const hall::Status measured = MeasurePart(part, signals, root.path(), figures); !measured)
+        return Unmeasured(measured.error());
+    const std::vector<Row> rows = PartRows(part, figures);
     std::cout << FormatTable(rows);
     return AllMet(rows) ? 0 : 1;
 }
@@ -206,12 +227,15 @@ int Run(Part part) {
 
 int main(int argc, char** argv) {
     const std::string_view option = argc == 2 ? argv[1] : "";
-    if (argc > 2 || (argc == 2 && option != "--modbus")) {
-        std::cerr << "użycie: bench_controller [--modbus]\n";
+    if (argc > 2 || (argc == 2 && option != "--modbus" && option != "--bms")) {
+        std::cerr << "użycie: bench_controller [--modbus | --bms]\n";
         return 2;
     }
     mosquitto_lib_init();
-    const int status = bench::Run(option == "--modbus" ? bench::Part::Modbus : bench::Part::All);
+    const bench::Part part = option == "--modbus" ? bench::Part::Modbus
+                             : option == "--bms"  ? bench::Part::Bms
+                                                  : bench::Part::All;
+    const int status = bench::Run(part);
     mosquitto_lib_cleanup();
     return status;
 }

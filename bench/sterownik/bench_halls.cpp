@@ -32,7 +32,8 @@ hall::Status WriteZones(const std::filesystem::path& work) {
 
 }  // namespace
 
-hall::Status LayOutHall(const std::filesystem::path& hall, int port, std::string_view delayMinutes) {
+hall::Status LayOutHall(const std::filesystem::path& hall, int port, std::string_view delayMinutes,
+                        std::string_view moreConfig) {
     const std::filesystem::path work = WorkingDirectory(hall);
     std::error_code ec;
     if (!std::filesystem::create_directories(work, ec))
@@ -43,7 +44,7 @@ hall::Status LayOutHall(const std::filesystem::path& hall, int port, std::string
     if (hall::Status written = hall::WriteDelayFile(delayMinutes, work / hall::kDelayFilePath); !written)
         return written;
     // The hall's name is its directory's: only the broker is set.
-    const std::string config = "broker 127.0.0.1:" + std::to_string(port) + "\n";
+    const std::string config = "broker 127.0.0.1:" + std::to_string(port) + "\n" + std::string(moreConfig);
     return hall::WriteFileAtomically(work / hall::kControllerConfigPath, config);
 }
 
@@ -75,7 +76,7 @@ std::vector<std::string> HallNames(int count, const std::string& stem) {
 
 hall::Status Halls::lay(int port) {
     for (std::size_t i = 0; i < names_.size(); ++i)
-        if (const hall::Status laidOut = LayOutHall(hall(i), port, delay_); !laidOut) return laidOut;
+        if (const hall::Status laidOut = LayOutHall(hall(i), port, delay_, moreConfig_); !laidOut) return laidOut;
     return {};
 }
 

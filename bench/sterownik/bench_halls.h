@@ -27,9 +27,11 @@ constexpr LampBlock ZoneLamps(int input) {
 }
 
 // A hall in `hall`: actual.txt all off, sc1.txt … sc8.txt the zones above,
-// and konfigurator/ with the switch-off delay and the broker's port.
-// Fails with the reason when a file cannot be written.
-hall::Status LayOutHall(const std::filesystem::path& hall, int port, std::string_view delayMinutes);
+// and konfigurator/ with the switch-off delay, and sterownik.conf with the
+// broker's port and `moreConfig`'s lines. Fails with the reason when a file
+// cannot be written.
+hall::Status LayOutHall(const std::filesystem::path& hall, int port, std::string_view delayMinutes,
+                        std::string_view moreConfig = {});
 
 // Key `key` of a laid-out hall switches to scene `scene`, whose lamps are
 // `boxes`; the other keys to none.
@@ -55,6 +57,8 @@ public:
           delay_(std::move(delayMinutes)),
           environment_(std::move(environment)) {}
 
+    // Lines, each ended by LF, added to every hall's sterownik.conf when it is laid out.
+    void addConfig(std::string lines) { moreConfig_ += lines; }
     hall::Status lay(int port);
     hall::Status start();
     // Until every controller is online and has published its lamps.
@@ -77,6 +81,7 @@ private:
     std::vector<std::string> names_;
     std::string delay_;
     std::vector<std::string> environment_;
+    std::string moreConfig_;
     std::vector<std::unique_ptr<ChildProcess>> controllers_;
 };
 

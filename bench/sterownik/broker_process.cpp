@@ -18,21 +18,6 @@ constexpr auto kStartTime = std::chrono::seconds(5);
 // The line mosquitto prints once it listens.
 constexpr std::string_view kRunning = "running";
 
-// A port that was free a moment ago: the kernel's choice for port 0.
-int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    if (fd >= 0) ::close(fd);
-    return port;
-}
-
 std::string Config(int port, BrokerLimits limits) {
     const std::string queues = limits == BrokerLimits::Raised
                                    // One subscriber hears every hall: nothing may be dropped for it.
@@ -55,6 +40,20 @@ std::string Config(int port, BrokerLimits limits) {
 }
 
 }  // namespace
+
+int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0) ::close(fd);
+    return port;
+}
 
 hall::Status BrokerProcess::start(const std::filesystem::path& directory, BrokerLimits limits) {
     port_ = FreePort();

@@ -10,6 +10,10 @@
 
 namespace bench {
 
+// A port of 127.0.0.1 that was free a moment ago, the kernel's choice for
+// port 0; 0 when there is none. For a program that must be told its port.
+int FreePort();
+
 // Raised: room queued for every message of a run. Default: Debian's queue
 // and inflight limits, which drop what a slow subscriber leaves waiting.
 enum class BrokerLimits { Raised, Default };

@@ -4,6 +4,7 @@
 #include "child_process.h"
 #include "controller_config.h"
 #include "line_file.h"
+#include "modbus_client.h"
 #include "modbus_server.h"
 #include "scene_files.h"
 
@@ -51,14 +52,6 @@ struct KeyInput {
 };
 constexpr KeyInput kAllOn{0, "A1", 1, true};
 constexpr KeyInput kAllOff{1, "A2", 2, false};
-
-struct ClientEnd {
-    void operator()(modbus_t* client) const {
-        modbus_close(client);
-        modbus_free(client);
-    }
-};
-using ModbusClient = std::unique_ptr<modbus_t, ClientEnd>;
 
 std::string Said() { return modbus_strerror(errno); }
 

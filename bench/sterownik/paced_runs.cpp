@@ -5,7 +5,6 @@
 #include "slow_disk.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -22,8 +21,6 @@ constexpr int kOneHallEvents = 1000;  // at 20 a second
 constexpr int kHalls = 100;
 constexpr Duration kHallPeriod = 200ms;  // 5 events a second in each hall
 constexpr int kEventsPerHall = 300;      // for 60 s
-// 30 ms: a zone is released between two events of its hall, never during one.
-constexpr std::string_view kDelayMinutes = "0.0005";
 // After the last event, for the late ones; what is still missing then is lost.
 constexpr Duration kGrace = 5s;
 
@@ -88,13 +85,13 @@ Duration ControllersCpu(const Halls& halls) {
     return sum;
 }
 
-// What the slowed disk has served so far, read under its lock; nothing before its first flush.
+// What the slowed disk has served so far, read before and after the run, when
+// no flush is at the disk; nothing before its first flush.
 slow_disk::Served ServedSoFar(const std::filesystem::path& lock) {
     const int fd = ::open(lock.c_str(), O_RDONLY | O_CLOEXEC);
     slow_disk::Served served{};
     if (fd < 0) return served;
-    if (::flock(fd, LOCK_SH) != 0 || ::pread(fd, &served, sizeof served, 0) != static_cast<ssize_t>(sizeof served))
-        served = {};
+    if (::pread(fd, &served, sizeof served, 0) != static_cast<ssize_t>(sizeof served)) served = {};
     ::close(fd);
     return served;
 }
@@ -123,13 +120,20 @@ hall::Status Drive(DriverClient& client, BrokerProcess& broker, const Halls& hal
 
 }  // namespace
 
+hall::Status PaceOneHall(DriverClient& client, const Halls& halls, int events, EventTracker& tracker) {
+    client.setSink(&tracker);
+    const hall::Status ran = DriveEvents(client, tracker, EventPlan(1, kOneHallPeriod, events), halls.names());
+    client.setSink(nullptr);
+    return ran;
+}
+
 hall::Status OneHall(DriverClient& client, const std::filesystem::path& root, int port, Figures& figures) {
-    Halls halls(root, {"pomiar"}, std::string(kDelayMinutes));
+    Halls halls(root, {"pomiar"}, std::string(kPacedDelayMinutes));
     EventTracker tracker(halls.names());
     client.setSink(&tracker);
     hall::Status ran = halls.startReady(port, client, tracker);
-    if (ran) ran = DriveEvents(client, tracker, EventPlan(1, kOneHallPeriod, kOneHallEvents), halls.names());
     client.setSink(nullptr);
+    if (ran) ran = PaceOneHall(client, halls, kOneHallEvents, tracker);
     figures.oneHall = Summarize(tracker.latencies());
     figures.oneHallSent = tracker.sentCount();
     if (!ran) return ran;
@@ -140,7 +144,7 @@ hall::Status OneHall(DriverClient& client, const std::filesystem::path& root, in
 hall::Status ManyHalls(DriverClient& client, BrokerProcess& broker, const std::filesystem::path& root, Disk disk,
                        ManyHallsFigures& figures) {
     const std::filesystem::path lock = root / "wolny-dysk.lock";
-    Halls halls(root, HallNames(kHalls, disk == Disk::This ? "hala" : "wolna"), std::string(kDelayMinutes),
+    Halls halls(root, HallNames(kHalls, disk == Disk::This ? "hala" : "wolna"), std::string(kPacedDelayMinutes),
                 disk == Disk::This ? std::vector<std::string>() : SlowDiskEnvironment(lock));
     EventTracker tracker(halls.names());
     client.setSink(&tracker);

@@ -21,6 +21,8 @@ constexpr double kPollMedianSlackMs = 2.0;
 constexpr double kPollP99SlackMs = 10.0;
 // What a module that does not answer may cost the other's p99.
 constexpr double kFrozenSlackMs = 5.0;
+// What a BMS reading the hall without pause may cost its events' p99.
+constexpr double kBmsSlackPercent = 10.0;
 
 std::string Fixed(double value, int decimals) {
     std::array<char, 64> text;
@@ -181,7 +183,47 @@ std::vector<Row> ModbusFrozen(const ModbusFigures& f) {
     };
 }
 
+std::string Reads(const BmsFigures& f) {
+    const double seconds = std::chrono::duration<double>(f.reading).count();
+    const double perSecond = seconds > 0 ? static_cast<double>(f.reads) / seconds : 0;
+    const std::string failed =
+        f.failed == 0 ? "none failed" : std::to_string(f.failed) + " failed, the first: " + f.firstFailure;
+    return Fixed(perSecond, 0) + " (" + std::to_string(f.reads) + " in " + Fixed(seconds, 2) + " s, " + failed + ")";
+}
+
+std::string Paced(const PacedFigures& f) {
+    return MedianAndP99(f.latency) + " (" + std::to_string(f.latency.count) + " / " + std::to_string(f.sent) + " back)";
+}
+
+// How far the p99 with the client is over the one without, in per cent.
+double P99Over(const BmsFigures& f) {
+    const double alone = Milliseconds(f.alone.latency.p99);
+    return alone > 0 ? 100.0 * (Milliseconds(f.read.latency.p99) - alone) / alone : 0;
+}
+
+// Without reads the second run is not beside a client; a lost event is later than any p99.
+std::string BmsVerdict(const BmsFigures& f) {
+    if (f.reads == 0) return "NOT MET: not measured, the client read nothing";
+    if (f.alone.latency.count == 0 || f.read.latency.count == 0) return "NOT MET: none measured";
+    const std::size_t lost = f.alone.sent - f.alone.latency.count + (f.read.sent - f.read.latency.count);
+    if (lost > 0) return "NOT MET: " + std::to_string(lost) + " events lost";
+    return AtMost(P99Over(f), kBmsSlackPercent, " percentage points", 1);
+}
+
 }  // namespace
+
+std::vector<Row> BmsRows(const BmsFigures& f) {
+    const std::string hall = "BMS, 1 hall serving Modbus TCP: motion to last lamp, median / p99, ";
+    const double over = P99Over(f);
+    return {
+        {"BMS: client on 127.0.0.1 reading 108 coils and 3 input registers in turn, reads a second", Reads(f), "",
+         f.reads > 0 ? "" : "NOT MET: not measured"},
+        {hall + "without the client", Paced(f.alone), "", ""},
+        {hall + "with the client reading", Paced(f.read), "", ""},
+        {"BMS: p99 with the client over p99 without", (over >= 0 ? "+" : "") + Fixed(over, 1) + " %",
+         "at most +" + Fixed(kBmsSlackPercent, 0) + " %", BmsVerdict(f)},
+    };
+}
 
 std::vector<Row> ModbusRows(const ModbusFigures& f) {
     std::vector<Row> rows = {
@@ -194,8 +236,8 @@ std::vector<Row> ModbusRows(const ModbusFigures& f) {
 
 std::vector<Row> ReportRows(const Figures& f) {
     std::vector<Row> rows;
-    for (const std::vector<Row>& part :
-         {Floors(f), OneHall(f), ThisDisk(f.many), SlowDisk(f.slow), Burst(f.burst), ModbusRows(f.modbus)})
+    for (const std::vector<Row>& part : {Floors(f), OneHall(f), ThisDisk(f.many), SlowDisk(f.slow), Burst(f.burst),
+                                         ModbusRows(f.modbus), BmsRows(f.bms)})
         rows.insert(rows.end(), part.begin(), part.end());
     return rows;
 }
