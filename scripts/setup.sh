@@ -14,7 +14,7 @@ PACKAGES=(
   xvfb xauth openbox xdotool x11-utils imagemagick              # screenshots in a real X session
   systemd
   libmosquitto-dev nlohmann-json3-dev mosquitto mosquitto-clients   # the controller, its tests and the demo
-  libmodbus-dev libsystemd-dev mbpoll python3-pymodbus python3-serial-asyncio   # its Modbus devices and clients
+  libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio   # its Modbus devices and clients
 )
 
 # What scripts/fuzz needs besides: clang, and libFuzzer's runtime.

@@ -14,11 +14,13 @@
 #include "topic_checks.h"
 #include "topics.h"
 
+#include <fcntl.h>
 #include <mosquitto.h>
 #include <signal.h>
-#include <systemd/sd-daemon.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <system_error>
@@ -133,6 +135,19 @@ void Reload(Setup& running, sterownik::Controller& controller, Parts& parts) {
                            sterownik::Discovery(running.config, STEROWNIK_VERSION));
 }
 
+// The socket systemd hands over by its LISTEN_FDS protocol (descriptor 3 on),
+// meant for this process; -1: none. The variables go, so that no child takes them.
+int HandedSocket() {
+    const char* pid = std::getenv("LISTEN_PID");
+    const char* count = std::getenv("LISTEN_FDS");
+    const bool ours = pid && count && std::to_string(::getpid()) == pid && std::string(count) != "0";
+    for (const char* name : {"LISTEN_PID", "LISTEN_FDS", "LISTEN_FDNAMES"}) ::unsetenv(name);
+    if (!ours) return -1;
+    constexpr int kFirstHanded = 3;
+    ::fcntl(kFirstHanded, F_SETFD, FD_CLOEXEC);
+    return kFirstHanded;
+}
+
 void RemoveLeftovers() {
     int removed = 0;
     for (const std::filesystem::path directory : {".", ".."})
@@ -151,7 +166,7 @@ int Run(Setup& setup) {
         controller.attach(parts.broker.get());
     }
     // A socket handed over by systemd (sterownik-modbus@.socket) serves the BMS, on port 502 as a rule.
-    const int handed = sd_listen_fds(1) > 0 ? SD_LISTEN_FDS_START : -1;
+    const int handed = HandedSocket();
     if (setup.config.modbus.server.on || handed >= 0) {
         auto server = sterownik::BmsServer::Start(setup.config.modbus.server, handed);
         if (!server) return ConfigurationError(server.error());

@@ -22,6 +22,10 @@ using namespace std::chrono_literals;
 
 constexpr std::size_t kClientLimit = 8;
 constexpr Duration kIdleLimit = 60s;
+// A client is served a request a millisecond at most: far more than a BMS
+// polls, and a client that asks without pause leaves the hall's own loop its
+// share of the machine.
+constexpr Duration kRequestSpacing = 1ms;
 // A frame's bytes come together; one that stops halfway holds up the server this long at most.
 constexpr int kByteTimeoutMs = 500;
 // A client refused, or one too many, is logged at most this often per address.
@@ -64,6 +68,7 @@ struct BmsServer::Client {
     hall::os::Descriptor socket;
     std::string address;
     TimePoint active;
+    TimePoint next{};  // not served again before
 };
 
 hall::Result<std::unique_ptr<BmsServer>> BmsServer::Start(const hall::BmsServerConfig& config, int listener) {
@@ -124,9 +129,16 @@ void BmsServer::report(Report report) { reports_.put(std::move(report)); }
 void BmsServer::run() {
     std::vector<pollfd> fds;
     for (;;) {
+        const TimePoint before = Clock::now();
+        TimePoint wake = before + 1s;
         fds = {{stop_.get(), POLLIN, 0}, {listener_.get(), POLLIN, 0}};
-        for (const Client& client : clients_) fds.push_back({client.socket.get(), POLLIN, 0});
-        if (::poll(fds.data(), fds.size(), 1000) < 0 && errno != EINTR) return;
+        // A client served a moment ago waits its turn: its socket is not looked at until then.
+        for (const Client& client : clients_) {
+            fds.push_back({client.next <= before ? client.socket.get() : -1, POLLIN, 0});
+            if (client.next > before) wake = std::min(wake, client.next);
+        }
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake - before).count();
+        if (::poll(fds.data(), fds.size(), static_cast<int>(wait)) < 0 && errno != EINTR) return;
         if (fds[0].revents) return;
         const TimePoint now = Clock::now();
         for (std::size_t i = clients_.size(); i-- > 0;) {
@@ -152,7 +164,7 @@ void BmsServer::accept() {
             // A client that reads no replies holds up the server a second at most.
             const timeval limit{1, 0};
             ::setsockopt(socket.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-            clients_.push_back({std::move(socket), peer, Clock::now()});
+            clients_.push_back({std::move(socket), peer, Clock::now(), {}});
             continue;
         }
         const TimePoint now = Clock::now();
@@ -179,6 +191,7 @@ bool BmsServer::serve(Client& client) {
     const int length = modbus_receive(context_, request);
     if (length <= 0) return false;
     client.active = Clock::now();
+    client.next = client.active + kRequestSpacing;
     const int header = modbus_get_header_length(context_);
     const std::uint8_t* pdu = request + header;
     const int pduLength = length - header;
