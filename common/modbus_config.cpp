@@ -44,8 +44,8 @@ std::optional<std::vector<int>> LampList(std::string_view text) {
 Status TakeDeviceOptions(const Words& words, ModbusDevice& device) {
     std::set<std::string_view> seen;
     for (std::size_t i = 3; i < words.size(); i += 2) {
-        if (i + 1 >= words.size()) return Bad("brak wartości po " + std::string(words[i]));
-        if (!seen.insert(words[i]).second) return Bad("powtórzone " + std::string(words[i]));
+        if (i + 1 >= words.size()) return Bad("brak wartości po " + QuotedForLog(words[i]));
+        if (!seen.insert(words[i]).second) return Bad("powtórzone " + QuotedForLog(words[i]));
         const std::string_view key = words[i], value = words[i + 1];
         std::optional<int> number;
         if (key == "jednostka")
@@ -55,8 +55,8 @@ Status TakeDeviceOptions(const Words& words, ModbusDevice& device) {
         else if (key == "limit")
             number = Number(value, 10, 60'000), device.timeoutMs = number.value_or(0);
         else
-            return Bad("nieznana opcja " + std::string(key));
-        if (!number) return Bad("zła wartość " + std::string(key));
+            return Bad("nieznana opcja " + QuotedForLog(key));
+        if (!number) return Bad("zła wartość " + QuotedForLog(key));
     }
     return {};
 }

@@ -81,7 +81,7 @@ hall::Result<std::unique_ptr<BmsServer>> BmsServer::Start(const hall::BmsServerC
     if (listener < 0) {
         const std::string reason = modbus_strerror(errno);
         modbus_free(context);
-        return hall::Unexpected("serwer Modbus: nie można nasłuchiwać na " + config.host + ":" +
+        return hall::Unexpected("serwer Modbus: nie można nasłuchiwać na " + hall::QuotedForLog(config.host) + ":" +
                                 std::to_string(config.port) + ": " + reason);
     }
     return std::unique_ptr<BmsServer>(new BmsServer(config, context, listener));

@@ -79,7 +79,8 @@ void ModbusHub::take(Device& device, const DeviceLink::Report& report, ModbusLis
     std::vector<InputEdges::Change> changes;
     switch (report.kind) {
         case Kind::Online:
-            log_ << name << ": połączono z " << device.config.host << ":" << device.config.port << std::endl;
+            log_ << name << ": połączono z " << hall::QuotedForLog(device.config.host) << ":" << device.config.port
+                 << std::endl;
             break;
         case Kind::Offline:
             log_ << name << ": nie odpowiada (" << report.reason << "), ponawiam co najwyżej co 10 s" << std::endl;

@@ -300,6 +300,7 @@ void TestSterownik::badConfigurationLine_data() {
           "modbus d 127.0.0.1 limit"})
         QTest::newRow(line) << QByteArray(line);
     QTest::newRow("NUL in a value") << QByteArray("uzytkownik a\0b", 14);
+    QTest::newRow("control bytes in an option") << QByteArray("modbus d 127.0.0.1 \xff\x1f 5");
 }
 
 // After a broker line, an input on a module's topic and a Modbus device, each line is refused by its number.
@@ -313,6 +314,9 @@ void TestSterownik::badConfigurationLine() {
     const hall::Status checked = read ? sterownik::CheckTopics(*read) : hall::Status(hall::Unexpected(read.error()));
     QVERIFY(!checked);
     QVERIFY2(checked.error().find("wiersz 6:") != std::string::npos, checked.error().c_str());
+    // One line, whatever the file holds.
+    QVERIFY(std::none_of(checked.error().begin(), checked.error().end(),
+                         [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
 }
 
 void TestSterownik::badConfigurationStops() {
