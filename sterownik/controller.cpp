@@ -76,8 +76,7 @@ void Controller::carryOut(const Outcome& outcome, const HallFiles& files) {
         // The lamps follow as soon as every reader sees the file, not after its name is flushed too.
         const hall::Status written = hall::WriteStateFile(hall::StatesOf(*outcome.lamps), [&] {
             known(outcome.lamps);
-            publishLamps();
-            publishZones();
+            publish();
         });
         if (!written)
             failure = "nie można zapisać pliku " + hall::kStateFilePath.generic_string() + ": " + written.error();
@@ -92,8 +91,16 @@ void Controller::carryOut(const Outcome& outcome, const HallFiles& files) {
             log_ << line.text << ": " << hall::LitLampsPhrase(*line.lit) << '\n';
     }
     log_.flush();
+    publish();
+}
+
+// A group's messages together, as few packets as they fit in.
+void Controller::publish() {
+    if (!link_ || !link_->connected()) return;
+    link_->hold();
     publishLamps();
     publishZones();
+    link_->release();
 }
 
 void Controller::logLines(const std::vector<std::string>& lines) {

@@ -54,6 +54,7 @@ private:
     // Lamps read from the file: published, and logged when another program switched them.
     void noticed(const hall::LampsLit& lamps);
     void known(const std::optional<hall::LampsLit>& lamps);
+    void publish();
     void publishLamps();
     void publishZones();
 

@@ -15,6 +15,7 @@
 #include "topics.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <mosquitto.h>
 #include <signal.h>
 #include <unistd.h>
@@ -197,6 +198,10 @@ int main() {
         return 1;
     }
     ::signal(SIGPIPE, SIG_IGN);
+    // Fixed thresholds: a controller that has caught up with a backlog gives
+    // back the memory it took, instead of keeping it for the next one.
+    ::mallopt(M_TRIM_THRESHOLD, 64 * 1024);
+    ::mallopt(M_MMAP_THRESHOLD, 64 * 1024);
     sterownik::BlockLoopSignals();
     mosquitto_lib_init();
     const int status = Run(*setup);

@@ -2,7 +2,10 @@
 
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -29,6 +32,11 @@ std::string Reason(int rc) {
     if (rc == MOSQ_ERR_KEEPALIVE)
         return "broker nie odpowiada od " + std::to_string(kKeepAliveSeconds * 3 / 2) + " s (keepalive)";
     return mosquitto_strerror(rc);
+}
+
+void Cork(int socket, bool on) {
+    const int value = on;
+    if (socket >= 0) ::setsockopt(socket, IPPROTO_TCP, TCP_CORK, &value, sizeof value);
 }
 
 }  // namespace
@@ -146,6 +154,10 @@ void BrokerLink::publish(const Message& message) {
                                      static_cast<int>(message.payload.size()), message.payload.data(), 1, true);
     if (rc != MOSQ_ERR_SUCCESS) log_ << "nie można opublikować " << message.topic << ": " << Reason(rc) << std::endl;
 }
+
+void BrokerLink::hold() { Cork(socket(), true); }
+
+void BrokerLink::release() { Cork(socket(), false); }
 
 void BrokerLink::close() {
     if (!connected_) return;

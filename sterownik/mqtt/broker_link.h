@@ -75,6 +75,11 @@ public:
     // Retained, QoS 1; nothing while there is no connection, as everything
     // is published again on connecting.
     void publish(const Message& message);
+    // Keeps the segments of the messages published from now on in the
+    // kernel until `release`, so that a group's messages go out in as few
+    // packets as fit, for the broker to read at once.
+    void hold();
+    void release();
     // Publishes the will's message ahead of everything still waiting for the
     // broker's acknowledgement, disconnects and sends it, for at most a few seconds.
     void close();
