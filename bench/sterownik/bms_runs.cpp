@@ -165,12 +165,8 @@ hall::Status Run(DriverClient& client, const std::filesystem::path& root, int br
 }  // namespace
 
 hall::Status MeasureBms(const std::filesystem::path& root, std::vector<Watch> watches, BmsFigures& figures) {
-    const std::filesystem::path brokerDirectory = root / "broker-bms";
-    std::error_code ec;
-    if (!std::filesystem::create_directories(brokerDirectory, ec))
-        return hall::Unexpected("nie można utworzyć katalogu " + brokerDirectory.string() + ": " + ec.message());
     BrokerProcess broker;
-    if (const hall::Status started = broker.start(brokerDirectory, BrokerLimits::Raised); !started) return started;
+    if (const hall::Status started = broker.start(root / "broker-bms", BrokerLimits::Raised); !started) return started;
     watches.push_back(broker.endWatch());
     DriverClient client(std::move(watches));
     if (const hall::Status connected = client.connect(broker.port()); !connected) return connected;

@@ -56,6 +56,9 @@ int FreePort() {
 }
 
 hall::Status BrokerProcess::start(const std::filesystem::path& directory, BrokerLimits limits) {
+    std::error_code ec;
+    std::filesystem::create_directories(directory, ec);
+    if (ec) return hall::Unexpected("nie można utworzyć katalogu " + directory.string() + ": " + ec.message());
     port_ = FreePort();
     if (port_ == 0) return hall::Unexpected("nie można przygotować brokera: brak wolnego portu");
     const std::filesystem::path config = directory / "mosquitto.conf";

@@ -202,12 +202,9 @@ hall::Status Run(const std::filesystem::path& root, BrokerProcess& broker, Drive
 }  // namespace
 
 hall::Status MeasureBurst(const std::filesystem::path& root, std::vector<Watch> watches, BurstFigures& figures) {
-    const std::filesystem::path brokerDirectory = root / "broker-domyslny";
-    std::error_code ec;
-    if (!std::filesystem::create_directories(brokerDirectory, ec))
-        return hall::Unexpected("nie można utworzyć katalogu " + brokerDirectory.string() + ": " + ec.message());
     BrokerProcess broker;
-    if (const hall::Status started = broker.start(brokerDirectory, BrokerLimits::Default); !started) return started;
+    if (const hall::Status started = broker.start(root / "broker-domyslny", BrokerLimits::Default); !started)
+        return started;
     Replaces replaces;
     watches.push_back(broker.endWatch());
     watches.push_back(replaces.asWatch());
