@@ -21,7 +21,7 @@ enum class BrokerLimits { Raised, Default };
 // A private mosquitto on 127.0.0.1 and a free port, without persistence.
 class BrokerProcess {
 public:
-    // Its configuration goes into `directory`, one broker's own. Fails with
+    // Its configuration goes into `directory` (made when missing), one broker's own. Fails with
     // the reason when it is not running within a few seconds.
     hall::Status start(const std::filesystem::path& directory, BrokerLimits limits);
     int port() const { return port_; }
