@@ -20,8 +20,11 @@ constexpr std::string_view kRunning = "running";
 
 std::string Config(int port, BrokerLimits limits) {
     const std::string queues = limits == BrokerLimits::Raised
-                                   // One subscriber hears every hall: nothing may be dropped for it.
+                                   // One subscriber hears every hall: nothing may be dropped for it,
+                                   // and its acknowledgements, 20 at a time by default, must not be
+                                   // what the halls' lamps wait for.
                                    ? "max_queued_messages 100000\n"
+                                     "max_inflight_messages 1000\n"
                                    // Debian's own, written out: what a site's broker has unless raised.
                                    : "max_queued_messages 1000\n"
                                      "max_inflight_messages 20\n";
