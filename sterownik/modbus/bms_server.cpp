@@ -101,21 +101,27 @@ BmsServer::BmsServer(const hall::BmsServerConfig& config, modbus_t* context, int
     ::fcntl(listener_.get(), F_SETFL, ::fcntl(listener_.get(), F_GETFL) | O_NONBLOCK);
     modbus_set_byte_timeout(context_, 0, kByteTimeoutMs * 1000);
     modbus_set_indication_timeout(context_, 0, kByteTimeoutMs * 1000);
-    thread_ = std::thread([this] { run(); });
 }
 
 BmsServer::~BmsServer() {
-    const std::uint64_t one = 1;
-    (void)!::write(stop_.get(), &one, sizeof one);
-    thread_.join();
+    if (thread_.joinable()) {
+        const std::uint64_t one = 1;
+        (void)!::write(stop_.get(), &one, sizeof one);
+        thread_.join();
+    }
     clients_.clear();
     modbus_mapping_free(mapping_);
     modbus_free(context_);
 }
 
+// The thread starts with the first view, so that no client reads a hall the
+// loop has not read yet: one that connects earlier waits in the listener's queue.
 void BmsServer::show(const HallView& view) {
-    const std::lock_guard lock(mutex_);
-    view_ = view;
+    {
+        const std::lock_guard lock(mutex_);
+        view_ = view;
+    }
+    if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
 }
 
 std::vector<BmsServer::Report> BmsServer::take() {

@@ -41,6 +41,7 @@ public:
 
     // Readable when the server has something for the loop.
     int descriptor() const { return wake_.get(); }
+    // The hall as the loop has it now; the first view starts the serving.
     void show(const HallView& view);
     std::vector<Report> take();
 
