@@ -67,8 +67,11 @@ hall::Status BrokerProcess::start(const std::filesystem::path& directory, Broker
     const std::filesystem::path config = directory / "mosquitto.conf";
     if (const hall::Status written = hall::WriteFileAtomically(config, Config(port_, limits)); !written)
         return hall::Unexpected("nie można przygotować brokera: " + written.error());
-    hall::Result<std::unique_ptr<ChildProcess>> process =
-        ChildProcess::Start(SpawnRequest{{"/usr/sbin/mosquitto", "-c", config.string()}, directory, {}, true});
+    // As on a site, where the broker is a service of its own and the controllers
+    // share their template's slice: the scheduler weighs the broker against all
+    // controllers together, not against each of the hundred it serves.
+    hall::Result<std::unique_ptr<ChildProcess>> process = ChildProcess::Start(
+        SpawnRequest{{"/usr/sbin/mosquitto", "-c", config.string()}, directory, {}, true, {}, true});
     if (!process) return hall::Unexpected(process.error());
     process_ = std::move(*process);
     return awaitRunning();

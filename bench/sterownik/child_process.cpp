@@ -21,9 +21,11 @@ constexpr int kStopWaitMs = 5000;
 
 // In the child between fork and exec, so only async-signal-safe calls.
 [[noreturn]] void BecomeChild(char* const* arguments, char* const* environment, const char* directory, int output,
-                              pid_t parent) {
+                              pid_t parent, bool ownSession) {
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) ::_exit(127);
+    // With the kernel's autogroups, a session of its own is a scheduling group of its own.
+    if (ownSession && ::setsid() < 0) ::_exit(127);
     // The benchmark blocks its stop signals to read them from a descriptor; the child must not inherit that.
     sigset_t none;
     sigemptyset(&none);
@@ -94,7 +96,8 @@ hall::Status ChildProcess::spawn(const SpawnRequest& request) {
     const std::string directory = request.directory.string();
     const pid_t parent = ::getpid();
     pid_ = ::fork();
-    if (pid_ == 0) BecomeChild(arguments.data(), environment.data(), directory.c_str(), ends[1], parent);
+    if (pid_ == 0)
+        BecomeChild(arguments.data(), environment.data(), directory.c_str(), ends[1], parent, request.ownSession);
     hall::Status forked;
     if (pid_ < 0)
         forked = hall::Unexpected("nie można uruchomić " + request.arguments[0] + ": " + std::strerror(errno));

@@ -22,6 +22,9 @@ struct SpawnRequest {
     bool piped = false;
     // NAME=value, in place of the benchmark's own variable of that name or besides its variables.
     std::vector<std::string> environment = {};
+    // In a session of its own, so that the scheduler weighs it against the
+    // benchmark's other processes together, not against each of them.
+    bool ownSession = false;
 };
 
 // A program the benchmark runs, stopped when this is destroyed. It also ends
