@@ -199,6 +199,9 @@ bool BmsServer::serve(Client& client) {
     client.active = Clock::now();
     client.next = client.active + kRequestSpacing;
     const int header = modbus_get_header_length(context_);
+    // libmodbus does not look at a request's protocol identifier: a frame that
+    // is not Modbus's (other than 0) is dropped with its client, unanswered.
+    if (request[2] != 0 || request[3] != 0) return false;
     const std::uint8_t* pdu = request + header;
     const int pduLength = length - header;
     HallView view;
