@@ -324,7 +324,6 @@ void TestModbus::bmsServer() {
     QCOMPARE(modbus_write_register(client.get(), 0, 0), 1);
     QTRY_COMPARE_WITH_TIMEOUT(served.state(), Lit({}), kWaitMs);
 
-    const QByteArray before = served.state();
     for (int i = 0; i < 1000; ++i) {
         QTcpSocket brief;
         brief.connectToHost(QHostAddress::LocalHost, served.port);
@@ -340,10 +339,9 @@ void TestModbus::bmsServer() {
     }
     auto after = Client(served.port);
     QCOMPARE(modbus_read_bits(after.get(), 0, 108, coils), 108);
-    // Served after every bad frame, so any write among them is in the file by the time this one is.
+    // Served behind every bad frame: any write among them would be in the file by now.
     QCOMPARE(modbus_write_bit(after.get(), 0, 1), 1);
     QTRY_VERIFY_WITH_TIMEOUT(served.logged("BMS: polecenie: włącz lampę 1:"), kWaitMs);
-    QCOMPARE(before, Lit({}));
     QCOMPARE(served.state(), Lit({1}));
     QCOMPARE(served.controller.state(), QProcess::Running);
 

@@ -32,9 +32,8 @@ QByteArray Lit(const QList<int>& lamps) {
 
 // Scene 3 ticks lamps 10 to 18; input 5 is assigned it, and input 2 (on a
 // module's own topic) lights lamps 30 and 31. Key A1 has scene 3, A2 none.
-// Lamp 10 also drives a relay. The delay is an hour: zones 2 and 5, held
-// at every start as their files exist, are not released during a test
-// that has not asked for a short delay.
+// Lamp 10 also drives a relay. An hour's delay, so that zones 2 and 5, held at
+// every start, are not released in a test that did not ask for a short one.
 void Furnish(const TestHall& hall, quint16 port, const QByteArray& extra = {}) {
     QVERIFY(hall.layDefaults());
     QByteArray scene = "a" + QByteArray(108, '0');
@@ -89,10 +88,9 @@ private slots:
     void badConfigurationStops();
 
 private:
-    // Waits until the controller has dealt with everything sent before: a
-    // bad topic of its own each time, as a topic's notes are logged a few a
-    // minute. Sent again under a new topic until it is logged, as the first may
-    // reach the broker before the controller's subscription does.
+    // Waits until the controller has dealt with everything sent before: a bad
+    // topic of its own, sent again under a new one (notes are logged a few a
+    // minute) until logged, as it may come before the controller subscribed.
     void settle(Controller& controller, const QByteArray& mark) {
         for (int attempt = 1; attempt <= 9; ++attempt) {
             const QByteArray topic = mark + "-" + QByteArray::number(attempt);
