@@ -1,8 +1,7 @@
 #pragma once
 
 #include "events.h"
-#include "lamp_state.h"
-#include "scene_files.h"
+#include "hall_view.h"
 
 #include <modbus/modbus.h>
 
@@ -11,14 +10,6 @@
 #include <optional>
 
 namespace sterownik {
-
-// What the building's management system sees of the hall.
-struct HallView {
-    hall::LampsLit lamps{};
-    std::array<bool, hall::kSensorCount> zones{};
-    int devicesAway = 0;
-    bool operator==(const HallView&) const = default;
-};
 
 // The register map the hall is served by (addresses as on the wire, any unit id):
 //   coils 0–107              lamp 1–108 lit; a write switches those lamps, several at once as one switch

@@ -2,19 +2,16 @@
 
 #include "bms_map.h"
 #include "events.h"
-#include "hall_rules.h"
-#include "handover.h"
+#include "hall_view.h"
 #include "modbus_config.h"
-#include "posix_file.h"
+#include "reactor.h"
 #include "result.h"
 
-#include <map>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace sterownik {
 
@@ -23,54 +20,41 @@ namespace sterownik {
 // that sends half a frame, noise, or nothing at all holds up only itself,
 // never the hall's own events. The thread answers reads from the hall as the
 // loop last showed it, and hands every write that switches the hall to the
-// loop, which carries it out as any other event.
+// loop, which carries it out as any other event. Stopping it never waits for
+// the thread; a thread that ends unexpectedly says so in the log and is
+// started again after 1 s, 2, ... up to a minute.
 class BmsServer {
 public:
-    struct Report {
-        std::optional<Event> event;  // a switch; else a line to log
-        std::string line;
-    };
+    // The hall as the loop has it now.
+    using View = std::function<HallView()>;
+    // A write that switches the hall.
+    using Command = std::function<void(const Event&)>;
 
-    // Listens where the configuration says, or on `listener` when systemd
-    // handed one over (-1: none). Fails when the address cannot be listened on
-    // or a client's address is no address.
-    static hall::Result<std::unique_ptr<BmsServer>> Start(const hall::BmsServerConfig& config, int listener);
+    // Listens where the configuration says, or on `handed` when systemd
+    // handed a socket over. Fails when the address cannot be listened on or a
+    // client's address is no address.
+    static hall::Result<std::unique_ptr<BmsServer>> Start(const hall::BmsServerConfig& config,
+                                                          std::optional<int> handed, loop::Reactor& reactor,
+                                                          View view, Command command, std::ostream& log);
     ~BmsServer();
     BmsServer(const BmsServer&) = delete;
     BmsServer& operator=(const BmsServer&) = delete;
 
-    // Readable when the server has something for the loop.
-    int descriptor() const { return wake_.get(); }
-    // The hall as the loop has it now; the first view starts the serving.
-    void show(const HallView& view);
-    std::vector<Report> take();
-
 private:
-    struct Client;
-    BmsServer(const hall::BmsServerConfig& config, modbus_t* context, int listener);
+    struct Server;
+    BmsServer(std::shared_ptr<Server> server, loop::Reactor& reactor, View view, Command command, std::ostream& log);
 
+    std::optional<TimePoint> show();
+    void readable();
     void run();
-    void accept();
-    void dropClosed();
-    // False when the client is to be closed.
-    bool serve(Client& client);
-    void report(Report report);
 
-    const bool readOnly_;
-    std::vector<std::string> allowed_;  // addresses as inet_ntop gives them
-    modbus_t* context_;
-    modbus_mapping_t* mapping_;
-    hall::os::Descriptor listener_;
-    hall::os::Descriptor stop_;
-    hall::os::Descriptor wake_;
-    Handover<Report> reports_;
-    BmsMap map_;                                       // the thread's own
-    std::map<std::string, TimePoint> refusalsLogged_;  // the thread's own
-
-    std::mutex mutex_;  // the view
-    HallView view_;
-    std::vector<Client> clients_;  // the thread's own
-    std::thread thread_;
+    std::shared_ptr<Server> server_;
+    loop::Registrations registrations_;
+    View view_;
+    Command command_;
+    std::ostream& log_;
+    bool running_ = false;
+    Duration restart_;
 };
 
 }  // namespace sterownik

@@ -1,11 +1,15 @@
 #include "device_link.h"
 
+#include "detached.h"
+
 #include <modbus/modbus.h>
-#include <unistd.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <set>
 
 namespace sterownik {
@@ -23,11 +27,25 @@ constexpr Duration kOutputCheck = 1s;
 // The device answered, with an exception: the request, not the link, is at fault.
 bool IsException(int error) { return error >= EMBXILFUN && error <= EMBXGTAR; }
 
-std::string Said(int error) { return modbus_strerror(error); }
+hall::Unexpected<std::string> Said(int error) { return hall::Unexpected(std::string(modbus_strerror(error))); }
 
 }  // namespace
 
-struct DeviceLink::Connection {
+// Everything the worker thread touches: shared with the link, and kept
+// alive by the thread until it ends.
+struct DeviceLink::Worker {
+    const hall::ModbusDevice device;
+    const std::vector<hall::ModbusInput> inputs;
+    const std::vector<InputRead> reads;
+    loop::Handover<Report> reports;
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool stop = false;
+    std::optional<std::vector<OutputWrite>> pending;  // given, not yet written
+    int socket = -1;                                  // the connection's, shut by a stop
+
+    // The worker's own.
     modbus_t* context = nullptr;
     bool up = false;
     bool online = false;    // as last reported
@@ -39,11 +57,22 @@ struct DeviceLink::Connection {
     Duration backoff = kFirstRetry;
     TimePoint retryAt{}, nextPoll{};
 
-    ~Connection() {
-        if (!context) return;
-        modbus_close(context);
-        modbus_free(context);
+    Worker(hall::ModbusDevice d, std::vector<hall::ModbusInput> i)
+        : device(std::move(d)), inputs(std::move(i)), reads(InputReads(inputs)) {}
+    ~Worker() {
+        if (context) modbus_free(context);
     }
+
+    void report(Report report) { reports.put(std::move(report)); }
+    void run();
+    bool stopping();
+    hall::Status connect();
+    void disconnect();
+    hall::Status writeAll();
+    hall::Status poll();
+    hall::Status checkOutputs();
+    hall::Status failed(const hall::Unexpected<std::string>& reason);
+    void answered();
     // -1 and errno as libmodbus gives them.
     int send(bool registers, int address, const std::vector<std::uint16_t>& values) const {
         if (registers) return modbus_write_registers(context, address, static_cast<int>(values.size()), values.data());
@@ -52,150 +81,176 @@ struct DeviceLink::Connection {
     }
 };
 
-DeviceLink::DeviceLink(hall::ModbusDevice device, std::vector<hall::ModbusInput> inputs, int wake)
-    : device_(std::move(device)),
-      inputs_(std::move(inputs)),
-      reads_(InputReads(inputs_)),
-      reports_(wake),
-      worker_([this] { run(); }) {}
+hall::Result<std::unique_ptr<DeviceLink>> DeviceLink::Start(hall::ModbusDevice device,
+                                                            std::vector<hall::ModbusInput> inputs) {
+    auto worker = std::make_shared<Worker>(std::move(device), std::move(inputs));
+    if (worker->reports.descriptor() < 0)
+        return hall::Unexpected("nie można utworzyć kolejki zdarzeń: " + worker->reports.error().message());
+    worker->context = modbus_new_tcp_pi(worker->device.host.c_str(), std::to_string(worker->device.port).c_str());
+    if (!worker->context) return Said(errno);
+    const hall::Status started = loop::StartDetached([worker] { worker->run(); },
+                                                     [worker](const std::string& why) {
+                                                         if (!worker->stopping())
+                                                             worker->report({Report::Kind::Ended, why, {}, {}, {}});
+                                                     });
+    if (!started) return hall::Unexpected(started.error());
+    return std::unique_ptr<DeviceLink>(new DeviceLink(std::move(worker)));
+}
 
 DeviceLink::~DeviceLink() {
     {
-        const std::lock_guard lock(mutex_);
-        stop_ = true;
+        const std::lock_guard lock(worker_->mutex);
+        worker_->stop = true;
+        // A request waiting for its reply ends at once, not after the device's limit.
+        if (worker_->socket >= 0) ::shutdown(worker_->socket, SHUT_RDWR);
     }
-    changed_.notify_one();
-    worker_.join();
+    worker_->changed.notify_one();
 }
+
+int DeviceLink::descriptor() const { return worker_->reports.descriptor(); }
 
 void DeviceLink::write(std::vector<OutputWrite> writes) {
     {
-        const std::lock_guard lock(mutex_);
-        pending_ = std::move(writes);
+        const std::lock_guard lock(worker_->mutex);
+        worker_->pending = std::move(writes);
     }
-    changed_.notify_one();
+    worker_->changed.notify_one();
 }
 
-std::vector<DeviceLink::Report> DeviceLink::take() { return reports_.take(); }
+std::vector<DeviceLink::Report> DeviceLink::take() { return worker_->reports.take(); }
 
-void DeviceLink::report(Report report) { reports_.put(std::move(report)); }
+bool DeviceLink::Worker::stopping() {
+    const std::lock_guard lock(mutex);
+    return stop;
+}
 
-void DeviceLink::run() {
-    Connection c;
-    c.context = modbus_new_tcp_pi(device_.host.c_str(), std::to_string(device_.port).c_str());
-    if (!c.context) return report({Report::Kind::Offline, Said(errno), {}, {}, {}});
-    modbus_set_slave(c.context, device_.unit);
-    const auto limit = std::chrono::milliseconds(device_.timeoutMs);
-    modbus_set_response_timeout(c.context, static_cast<std::uint32_t>(limit.count() / 1000),
+void DeviceLink::Worker::run() {
+    modbus_set_slave(context, device.unit);
+    const auto limit = std::chrono::milliseconds(device.timeoutMs);
+    modbus_set_response_timeout(context, static_cast<std::uint32_t>(limit.count() / 1000),
                                 static_cast<std::uint32_t>(limit.count() % 1000 * 1000));
     for (;;) {
         {
-            std::unique_lock lock(mutex_);
-            changed_.wait_until(lock, c.up ? c.nextPoll : c.retryAt, [&] { return stop_ || pending_; });
-            if (stop_) return;
-            if (pending_) c.outputs = std::move(*std::exchange(pending_, std::nullopt)), c.dirty = true;
+            std::unique_lock lock(mutex);
+            changed.wait_until(lock, up ? nextPoll : retryAt, [&] { return stop || pending; });
+            if (stop) break;
+            if (pending) outputs = std::move(*std::exchange(pending, std::nullopt)), dirty = true;
         }
         const TimePoint now = Clock::now();
-        if (!c.up && (now < c.retryAt || !connect(c))) continue;
+        if (!up && (now < retryAt || !connect())) continue;
         // A change goes out ahead of the next poll.
-        if (c.dirty && !writeAll(c, c.outputs)) continue;
-        const Duration interval = reads_.empty() ? kOutputCheck : std::chrono::milliseconds(device_.pollMs);
-        if (now >= c.nextPoll && (reads_.empty() ? checkOutputs(c) : poll(c)))
-            c.nextPoll = std::max(c.nextPoll + interval, now);
+        if (dirty && !writeAll()) continue;
+        const Duration interval = reads.empty() ? kOutputCheck : std::chrono::milliseconds(device.pollMs);
+        if (now >= nextPoll && (reads.empty() ? checkOutputs() : poll())) nextPoll = std::max(nextPoll + interval, now);
     }
+    disconnect();
 }
 
-bool DeviceLink::connect(Connection& c) {
-    if (modbus_connect(c.context) != 0) return failed(c, Said(errno));
-    c.up = true;
-    c.dirty = true;
-    c.levels.reset();
-    c.nextPoll = Clock::now();
-    return true;
+hall::Status DeviceLink::Worker::connect() {
+    if (modbus_connect(context) != 0) return failed(Said(errno));
+    {
+        const std::lock_guard lock(mutex);
+        socket = modbus_get_socket(context);
+        // A stop that came during the connect found no socket to shut.
+        if (stop) ::shutdown(socket, SHUT_RDWR);
+    }
+    up = dirty = true;
+    levels.reset();
+    nextPoll = Clock::now();
+    return {};
+}
+
+// Under the lock, so that a stop never shuts a descriptor the system has
+// meanwhile given to something else.
+void DeviceLink::Worker::disconnect() {
+    const std::lock_guard lock(mutex);
+    socket = -1;
+    modbus_close(context);
+    up = false;
 }
 
 // A device is there once it answers, not when it takes a connection: a module
 // that hangs may still take them.
-bool DeviceLink::answered(Connection& c) {
-    c.backoff = kFirstRetry;
-    if (!c.online) report({Report::Kind::Online, {}, {}, {}, {}});
-    c.online = c.reported = true;
-    return true;
+void DeviceLink::Worker::answered() {
+    backoff = kFirstRetry;
+    if (!online) report({Report::Kind::Online, {}, {}, {}, {}});
+    online = reported = true;
 }
 
 // Logged once when it goes away, however often it is tried.
-bool DeviceLink::failed(Connection& c, const std::string& reason) {
-    modbus_close(c.context);
-    c.up = false;
-    if (c.online || !c.reported) report({Report::Kind::Offline, reason, {}, {}, {}});
-    c.online = false;
-    c.reported = true;
-    c.retryAt = Clock::now() + c.backoff;
-    c.backoff = std::min(c.backoff * 2, kLongestRetry);
-    return false;
+hall::Status DeviceLink::Worker::failed(const hall::Unexpected<std::string>& reason) {
+    disconnect();
+    if (online || !reported) report({Report::Kind::Offline, reason.error(), {}, {}, {}});
+    online = false;
+    reported = true;
+    retryAt = Clock::now() + backoff;
+    backoff = std::min(backoff * 2, kLongestRetry);
+    return reason;
 }
 
 // A run the device refuses is tried line by line, so that only the line it
 // refuses is left out.
-bool DeviceLink::writeAll(Connection& c, const std::vector<OutputWrite>& writes) {
-    for (const OutputWrite& write : writes) {
+hall::Status DeviceLink::Worker::writeAll() {
+    for (const OutputWrite& write : outputs) {
         const bool whole = std::none_of(write.slices.begin(), write.slices.end(),
-                                        [&](const auto& s) { return c.refusedOutputs.contains(s.output); });
-        if (whole && c.send(write.registers, write.address, write.values) >= 0) continue;
-        if (whole && !IsException(errno)) return failed(c, Said(errno));
+                                        [&](const auto& s) { return refusedOutputs.contains(s.output); });
+        if (whole && send(write.registers, write.address, write.values) >= 0) continue;
+        if (whole && !IsException(errno)) return failed(Said(errno));
         for (const OutputWrite::Slice& slice : write.slices) {
-            if (c.refusedOutputs.contains(slice.output) || c.send(write.registers, slice.address, slice.values) >= 0)
+            if (refusedOutputs.contains(slice.output) || send(write.registers, slice.address, slice.values) >= 0)
                 continue;
-            if (!IsException(errno)) return failed(c, Said(errno));
-            c.refusedOutputs.insert(slice.output);
-            report({Report::Kind::Refused, Said(errno), {}, slice.output, {}});
+            if (!IsException(errno)) return failed(Said(errno));
+            refusedOutputs.insert(slice.output);
+            report({Report::Kind::Refused, Said(errno).error(), {}, slice.output, {}});
         }
     }
-    c.dirty = false;
-    return answered(c);
+    dirty = false;
+    answered();
+    return {};
 }
 
-bool DeviceLink::checkOutputs(Connection& c) {
-    if (c.outputs.empty()) return true;
-    const OutputWrite& first = c.outputs.front();
+hall::Status DeviceLink::Worker::checkOutputs() {
+    if (outputs.empty()) return {};
+    const OutputWrite& first = outputs.front();
     std::uint16_t value = 0;
     std::uint8_t bit = 0;
-    const int got = first.registers ? modbus_read_registers(c.context, first.address, 1, &value)
-                                    : modbus_read_bits(c.context, first.address, 1, &bit);
-    if (got < 0 && !IsException(errno)) return failed(c, Said(errno));
-    if (got >= 0 && (first.registers ? value : bit) != first.values.front()) c.dirty = true;
-    return answered(c);
+    const int got = first.registers ? modbus_read_registers(context, first.address, 1, &value)
+                                    : modbus_read_bits(context, first.address, 1, &bit);
+    if (got < 0 && !IsException(errno)) return failed(Said(errno));
+    if (got >= 0 && (first.registers ? value : bit) != first.values.front()) dirty = true;
+    answered();
+    return {};
 }
 
-bool DeviceLink::poll(Connection& c) {
-    std::vector<bool> levels(inputs_.size(), false);
+hall::Status DeviceLink::Worker::poll() {
+    std::vector<bool> now(inputs.size(), false);
     std::vector<std::uint8_t> bits;
-    for (const InputRead& read : reads_) {
+    for (const InputRead& read : reads) {
         const bool whole = std::none_of(read.inputs.begin(), read.inputs.end(),
-                                        [&](std::size_t i) { return c.refusedInputs.contains(i); });
+                                        [&](std::size_t i) { return refusedInputs.contains(i); });
         bits.assign(static_cast<std::size_t>(read.count), 0);
-        if (whole && modbus_read_input_bits(c.context, read.address, read.count, bits.data()) >= 0) {
-            for (int k = 0; k < read.count; ++k) levels[read.inputs[k]] = bits[k] != 0;
+        if (whole && modbus_read_input_bits(context, read.address, read.count, bits.data()) >= 0) {
+            for (int k = 0; k < read.count; ++k) now[read.inputs[k]] = bits[k] != 0;
             continue;
         }
-        if (whole && !IsException(errno)) return failed(c, Said(errno));
+        if (whole && !IsException(errno)) return failed(Said(errno));
         for (int k = 0; k < read.count; ++k) {
             const std::size_t input = read.inputs[k];
-            if (c.refusedInputs.contains(input)) continue;
+            if (refusedInputs.contains(input)) continue;
             std::uint8_t bit = 0;
-            if (modbus_read_input_bits(c.context, read.address + k, 1, &bit) >= 0) {
-                levels[input] = bit != 0;
+            if (modbus_read_input_bits(context, read.address + k, 1, &bit) >= 0) {
+                now[input] = bit != 0;
                 continue;
             }
-            if (!IsException(errno)) return failed(c, Said(errno));
-            c.refusedInputs.insert(input);
-            report({Report::Kind::Refused, Said(errno), {}, {}, input});
+            if (!IsException(errno)) return failed(Said(errno));
+            refusedInputs.insert(input);
+            report({Report::Kind::Refused, Said(errno).error(), {}, {}, input});
         }
     }
-    answered(c);
-    if (c.levels != levels) report({Report::Kind::Levels, {}, levels, {}, {}});
-    c.levels = std::move(levels);
-    return true;
+    answered();
+    if (levels != now) report({Report::Kind::Levels, {}, now, {}, {}});
+    levels = std::move(now);
+    return {};
 }
 
 }  // namespace sterownik

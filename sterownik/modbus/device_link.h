@@ -1,15 +1,14 @@
 #pragma once
 
-#include "hall_rules.h"
 #include "handover.h"
+#include "hall_rules.h"
 #include "modbus_config.h"
 #include "register_map.h"
+#include "result.h"
 
-#include <condition_variable>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace sterownik {
@@ -23,52 +22,41 @@ namespace sterownik {
 // inputs at every poll, and after every connection writes all outputs again,
 // as a restarted module wakes with its relays off; a device without inputs
 // has its first output read back every second instead, and rewritten when it
-// is not as written. A reply later than the
-// device's limit ends the connection, so that no late reply is taken for
-// another request's; the connection is tried again after 100 ms, 200, ... up
-// to 10 s.
+// is not as written. A reply later than the device's limit ends the
+// connection, so that no late reply is taken for another request's; the
+// connection is tried again after 100 ms, 200, ... up to 10 s.
+//
+// Destroying the link never waits: the worker is told to stop, its
+// connection is shut under it, and it finishes on its own thread.
 class DeviceLink {
 public:
     struct Report {
-        enum class Kind { Online, Offline, Levels, Refused };
+        enum class Kind { Online, Offline, Levels, Refused, Ended };
         Kind kind;
-        std::string reason;                        // Offline, Refused: what the device or the library said
+        std::string reason;                        // Offline, Refused, Ended: what the device, library or thread said
         std::vector<bool> levels;                  // Levels: every input, in the order of the inputs
         std::optional<std::size_t> output, input;  // Refused: the line left out
     };
 
-    DeviceLink(hall::ModbusDevice device, std::vector<hall::ModbusInput> inputs, int wake);
+    // Starts the worker, or says why it cannot.
+    static hall::Result<std::unique_ptr<DeviceLink>> Start(hall::ModbusDevice device,
+                                                           std::vector<hall::ModbusInput> inputs);
     ~DeviceLink();
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;
 
+    // Readable when take() has something.
+    int descriptor() const;
     // The outputs as they should be now; the last given wins.
     void write(std::vector<OutputWrite> writes);
     // What happened since the last call, in order.
     std::vector<Report> take();
 
 private:
-    struct Connection;
+    struct Worker;
+    explicit DeviceLink(std::shared_ptr<Worker> worker) : worker_(std::move(worker)) {}
 
-    void run();
-    bool connect(Connection& connection);
-    bool writeAll(Connection& connection, const std::vector<OutputWrite>& writes);
-    bool poll(Connection& connection);
-    bool checkOutputs(Connection& connection);
-    void report(Report report);
-    bool failed(Connection& connection, const std::string& reason);
-    bool answered(Connection& connection);
-
-    const hall::ModbusDevice device_;
-    const std::vector<hall::ModbusInput> inputs_;
-    std::vector<InputRead> reads_;  // the worker's own once it runs
-    Handover<Report> reports_;
-
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool stop_ = false;
-    std::optional<std::vector<OutputWrite>> pending_;  // given, not yet written
-    std::thread worker_;
+    std::shared_ptr<Worker> worker_;
 };
 
 }  // namespace sterownik

@@ -1,5 +1,7 @@
 #include "input_edges.h"
 
+#include <algorithm>
+
 namespace sterownik {
 
 InputEdges::InputEdges(std::string device, std::vector<hall::ModbusInput> inputs)
@@ -29,6 +31,22 @@ std::vector<InputEdges::Change> InputEdges::lost() {
         if (inputs_[i].sensor && levels_[i] == true)
             changes.push_back(changeOf(i, Motion{inputs_[i].index, false, true}));
         levels_[i].reset();
+    }
+    return changes;
+}
+
+std::vector<InputEdges::Change> InputEdges::handOver(InputEdges* next) {
+    std::vector<Change> changes;
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+        const hall::ModbusInput& input = inputs_[i];
+        const auto same = [&](const hall::ModbusInput& other) {
+            return other.address == input.address && other.sensor == input.sensor && other.index == input.index;
+        };
+        const auto kept = next ? std::find_if(next->inputs_.begin(), next->inputs_.end(), same) : inputs_.end();
+        if (next && kept != next->inputs_.end())
+            next->levels_[static_cast<std::size_t>(kept - next->inputs_.begin())] = levels_[i];
+        else if (input.sensor && levels_[i] == true)
+            changes.push_back(changeOf(i, Motion{input.index, false, true}));
     }
     return changes;
 }

@@ -26,6 +26,11 @@ public:
     // The device went away: its sensors' levels are unknown, as if they had
     // gone to 0, and a key seen next is no press until it has been seen up.
     std::vector<Change> lost();
+    // A reload rewired the device: each input that `next` reads as the same
+    // sensor or key at the same address keeps its level there, without an
+    // event; a sensor no longer read that was at 1 counts as no motion from
+    // now on, as for a device that went away. Without `next`, the device is gone.
+    std::vector<Change> handOver(InputEdges* next);
 
 private:
     Change changeOf(std::size_t i, Event event) const;

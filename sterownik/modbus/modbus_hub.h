@@ -3,7 +3,7 @@
 #include "device_link.h"
 #include "input_edges.h"
 #include "modbus_config.h"
-#include "posix_file.h"
+#include "reactor.h"
 
 #include <map>
 #include <memory>
@@ -24,15 +24,19 @@ public:
 // The hall's Modbus devices on the loop's side: one link each, the lamps
 // handed to their outputs, their inputs turned into events, each device's
 // coming and going logged once. A line a device refuses is logged with the
-// line and left out until the next start.
+// line and left out until the device's wiring changes. A device whose worker
+// ends unexpectedly says so in the log and is started again after 1 s, 2,
+// ... up to a minute, as if it had gone away meanwhile.
 class ModbusHub {
 public:
-    ModbusHub(const hall::ModbusConfig& config, std::ostream& log);
+    ModbusHub(loop::Reactor& reactor, ModbusListener& listener, std::ostream& log);
     ~ModbusHub();
 
-    // Readable when a device has something to tell.
-    int descriptor() const { return wake_.get(); }
-    void readable(ModbusListener& listener);
+    // The devices as `config` has them. A device whose address and wiring
+    // are unchanged goes on as it is; a rewired one gets a new link, and its
+    // inputs wired as before keep their levels; an input no longer read
+    // counts as gone (see InputEdges::handOver). Never waits for a worker.
+    void configure(const hall::ModbusConfig& config);
     // The lamps as they are now; each device is written only what changed for it.
     void show(const hall::LampsLit& lamps);
     // Whether each device answers now, by name.
@@ -41,12 +45,18 @@ public:
 
 private:
     struct Device;
-    void take(Device& device, const DeviceLink::Report& report, ModbusListener& listener);
+    void startLink(Device& device);
+    void readable(Device& device);
+    void take(Device& device, const DeviceLink::Report& report);
+    void ended(Device& device, const std::string& why);
+    void tell(const std::vector<InputEdges::Change>& changes);
 
-    hall::os::Descriptor wake_;
+    loop::Registrations registrations_;
+    ModbusListener& listener_;
     std::ostream& log_;
     std::vector<std::unique_ptr<Device>> devices_;
     std::map<std::string, bool> available_;
+    std::optional<hall::LampsLit> lamps_;
 };
 
 }  // namespace sterownik

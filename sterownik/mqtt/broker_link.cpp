@@ -1,5 +1,8 @@
 #include "broker_link.h"
 
+#include "detached.h"
+#include "handover.h"
+
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
 #include <netinet/in.h>
@@ -18,39 +21,58 @@ constexpr int kKeepAliveSeconds = 30;
 constexpr Duration kLongestBackoff = std::chrono::seconds(30);
 // A connection that lasted this long was no broker refusing us in a loop.
 constexpr Duration kSettled = std::chrono::seconds(10);
-// How long an address may take to answer before the try counts as failed.
-constexpr Duration kProbeTime = std::chrono::seconds(10);
+// How long a connection may take before the try counts as failed.
+constexpr Duration kConnectTime = std::chrono::seconds(10);
 // How often the library must look at the connection to keep it alive.
 constexpr Duration kHousekeeping = std::chrono::seconds(1);
 constexpr Duration kClosingTime = std::chrono::seconds(3);
 
 const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
-std::string Reason(int rc) {
-    if (rc == MOSQ_ERR_ERRNO) return std::strerror(errno);
+std::string Reason(int rc, int error = errno) {
+    if (rc == MOSQ_ERR_ERRNO) return std::strerror(error);
     // The library has no text of its own for this one.
     if (rc == MOSQ_ERR_KEEPALIVE)
         return "broker nie odpowiada od " + std::to_string(kKeepAliveSeconds * 3 / 2) + " s (keepalive)";
     return mosquitto_strerror(rc);
 }
 
+// Only packing is lost where the system refuses it.
 void Cork(int socket, bool on) {
     const int value = on;
-    if (socket >= 0) ::setsockopt(socket, IPPROTO_TCP, TCP_CORK, &value, sizeof value);
+    if (socket >= 0) (void)::setsockopt(socket, IPPROTO_TCP, TCP_CORK, &value, sizeof value);
+}
+
+bool Readable(int fd) {
+    pollfd ready{fd, POLLIN, 0};
+    return fd >= 0 && ::poll(&ready, 1, 0) > 0 && (ready.revents & (POLLIN | POLLERR | POLLHUP));
 }
 
 }  // namespace
 
 void BrokerLink::Destroy::operator()(mosquitto* client) const { mosquitto_destroy(client); }
 
-BrokerLink::BrokerLink(LinkSettings settings, LinkListener& listener, std::ostream& log)
-    : settings_(std::move(settings)), listener_(listener), log_(log), retryAt_(TimePoint{}) {}
+// One connection being made, shared with the thread that makes it: the
+// client goes back to the loop once the library's connect has returned.
+struct BrokerLink::Attempt {
+    struct Done {
+        int rc;
+        int error;  // errno on the thread, for MOSQ_ERR_ERRNO
+    };
+    Client client;
+    loop::Handover<Done> done;
+};
+
+BrokerLink::BrokerLink(LinkSettings settings, LinkListener& listener, loop::Reactor& reactor, std::ostream& log)
+    : settings_(std::move(settings)), listener_(listener), log_(log), registrations_(reactor), retryAt_(TimePoint{}) {}
 
 BrokerLink::~BrokerLink() = default;
 
-hall::Status BrokerLink::setUp() {
+hall::Status BrokerLink::start() {
     const hall::Result<Client> client = newClient();
     if (!client) return hall::Unexpected(client.error());
+    registrations_.prepare([this](TimePoint now) { return tick(now); });
+    socketWatch_ = registrations_.watch(-1, POLLIN, [this](short revents) { ready(revents); });
     return {};
 }
 
@@ -86,56 +108,49 @@ hall::Result<BrokerLink::Client> BrokerLink::newClient() {
 void BrokerLink::reconfigure(LinkSettings settings) {
     close();
     settings_ = std::move(settings);
-    probe_.reset();
+    abandon();
     client_.reset();
     reported_ = false;
     backoff_ = std::chrono::seconds(1);
     retryAt_ = TimePoint{};
 }
 
-int BrokerLink::socket() const {
-    if (probe_) return probe_->socket();
-    return client_ ? mosquitto_socket(client_.get()) : -1;
-}
+int BrokerLink::socket() const { return client_ ? mosquitto_socket(client_.get()) : -1; }
 
-bool BrokerLink::wantsWrite() const {
-    if (probe_) return true;
-    return socket() >= 0 && mosquitto_want_write(client_.get());
-}
+bool BrokerLink::wantsWrite() const { return socket() >= 0 && mosquitto_want_write(client_.get()); }
 
-// A refused probe shows as an error on its socket.
 void BrokerLink::readable() {
-    if (probe_) return writable();
     if (client_) checked(mosquitto_loop_read(client_.get(), 1));
 }
 
 void BrokerLink::writable() {
-    if (!probe_) {
-        if (client_) checked(mosquitto_loop_write(client_.get(), 1));
-        return;
-    }
-    switch (probe_->writable()) {
-        case ReachabilityProbe::State::Pending: return;
-        case ReachabilityProbe::State::Reachable: probe_.reset(), connectNow(); return;
-        case ReachabilityProbe::State::Unreachable: {
-            const std::string reason = probe_->reason();
-            probe_.reset();
-            lost(reason);
-        }
-    }
+    if (client_) checked(mosquitto_loop_write(client_.get(), 1));
 }
 
-void BrokerLink::tick(TimePoint now) {
-    if (retryAt_ && now >= *retryAt_) probe(now);
-    if (probe_ && now >= probeSince_ + kProbeTime) {
-        probe_.reset();
-        lost("brak odpowiedzi w ciągu " + std::to_string(kProbeTime / std::chrono::seconds(1)) + " s");
+// Every message already waiting, so that a burst is carried out as one
+// group; the acknowledgements go out meanwhile, so that the broker sends on.
+void BrokerLink::ready(short revents) {
+    // The socket may have been replaced by a reconnect earlier in this turn.
+    if (socket() != watched_) return;
+    if (revents & (POLLIN | POLLERR | POLLHUP)) {
+        do {
+            readable();
+            if (wantsWrite()) writable();
+        } while (!listener_.full() && Readable(socket()));
     }
-    if (!probe_ && socket() >= 0) checked(mosquitto_loop_misc(client_.get()));
+    if ((revents & POLLOUT) && socket() >= 0) writable();
 }
 
-TimePoint BrokerLink::nextDeadline(TimePoint now) const {
-    if (probe_) return std::max(now, std::min(probeSince_ + kProbeTime, now + kHousekeeping));
+std::optional<TimePoint> BrokerLink::tick(TimePoint now) {
+    if (retryAt_ && now >= *retryAt_) connectNow(now);
+    if (attempt_ && now >= attemptSince_ + kConnectTime) {
+        abandon();
+        lost("brak odpowiedzi w ciągu " + std::to_string(kConnectTime / std::chrono::seconds(1)) + " s");
+    }
+    if (socket() >= 0) checked(mosquitto_loop_misc(client_.get()));
+    watched_ = socket();
+    registrations_.rewatch(socketWatch_, watched_, static_cast<short>(POLLIN | (wantsWrite() ? POLLOUT : 0)));
+    if (attempt_) return std::min(attemptSince_ + kConnectTime, now + kHousekeeping);
     return retryAt_ ? std::max(*retryAt_, now) : now + kHousekeeping;
 }
 
@@ -174,28 +189,49 @@ void BrokerLink::close() {
     }
 }
 
-void BrokerLink::probe(TimePoint now) {
+// The library's connect, the only one that sends MQTT v5's properties,
+// blocks: it runs on a thread of its own, and the loop takes the client back
+// when it is done.
+void BrokerLink::connectNow(TimePoint now) {
     retryAt_.reset();
-    probeSince_ = now;
-    probe_.emplace();
-    if (const hall::Status started = probe_->start(settings_.host, settings_.port); !started) {
-        probe_.reset();
-        lost(started.error());
-    }
-}
-
-// The library's connect blocks, but only as long as an address that has just answered takes.
-void BrokerLink::connectNow() {
-    retryAt_.reset();
+    client_.reset();
     hall::Result<Client> client = newClient();
     if (!client) return lost(client.error());
-    client_ = std::move(*client);
-    mosquitto_property* properties = nullptr;
-    mosquitto_property_add_int32(&properties, MQTT_PROP_MAXIMUM_PACKET_SIZE, kMaximumPacket);
-    const int rc = mosquitto_connect_bind_v5(client_.get(), settings_.host.c_str(), settings_.port, kKeepAliveSeconds,
-                                             nullptr, properties);
-    mosquitto_property_free_all(&properties);
-    if (rc != MOSQ_ERR_SUCCESS) lost(Reason(rc));
+    auto attempt = std::make_shared<Attempt>();
+    if (attempt->done.descriptor() < 0) return lost(attempt->done.error().message());
+    attempt->client = std::move(*client);
+    const auto connect = [attempt, host = settings_.host, port = settings_.port] {
+        mosquitto_property* properties = nullptr;
+        int rc = mosquitto_property_add_int32(&properties, MQTT_PROP_MAXIMUM_PACKET_SIZE, kMaximumPacket);
+        if (rc == MOSQ_ERR_SUCCESS)
+            rc = mosquitto_connect_bind_v5(attempt->client.get(), host.c_str(), port, kKeepAliveSeconds, nullptr,
+                                           properties);
+        const int error = errno;
+        mosquitto_property_free_all(&properties);
+        attempt->done.put({rc, error});
+    };
+    const hall::Status started = loop::StartDetached(connect, [attempt](const std::string& why) {
+        if (!why.empty()) attempt->done.put({MOSQ_ERR_UNKNOWN, 0});
+    });
+    if (!started) return lost(started.error());
+    attempt_ = std::move(attempt);
+    attemptSince_ = now;
+    attemptWatch_ = registrations_.watch(attempt_->done.descriptor(), POLLIN, [this](short) { attempted(); });
+}
+
+void BrokerLink::attempted() {
+    const std::vector<Attempt::Done> done = attempt_->done.take();
+    if (done.empty()) return;
+    std::shared_ptr<Attempt> attempt = std::move(attempt_);
+    registrations_.remove(attemptWatch_);
+    if (done.front().rc != MOSQ_ERR_SUCCESS) return lost(Reason(done.front().rc, done.front().error));
+    client_ = std::move(attempt->client);
+}
+
+// The thread ends on its own and takes the client with it.
+void BrokerLink::abandon() {
+    registrations_.remove(attemptWatch_);
+    attempt_.reset();
 }
 
 std::string BrokerLink::address() const { return settings_.host + ":" + std::to_string(settings_.port); }

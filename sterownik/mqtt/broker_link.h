@@ -1,7 +1,7 @@
 #pragma once
 
 #include "hall_rules.h"
-#include "reachability.h"
+#include "reactor.h"
 #include "result.h"
 #include "topics.h"
 
@@ -32,13 +32,18 @@ public:
     virtual ~LinkListener() = default;
     virtual void connected() = 0;
     virtual void received(std::string_view topic, std::string_view payload, bool retained) = 0;
+    // Whether the listener has taken all it takes in one turn.
+    virtual bool full() const = 0;
 };
 
-// One client of the broker, driven by the caller's own loop: the caller
-// polls socket() (and for writing when wantsWrite()), calls readable(),
-// writable() and tick(), and wakes up by nextDeadline(). A lost or refused
-// connection is tried again after 1 s, then 2, 4, ... up to 30 s; the delay
-// starts again from 1 s only after a connection has lasted a while.
+// One client of the broker, a part of the loop: it registers its socket and
+// its deadlines with the reactor. Connecting runs on a thread of its own,
+// since the library's connect resolves the name and waits for the address to
+// answer, which may take minutes; an attempt not done in 10 s is left to end
+// on that thread. A lost or refused connection is tried again after 1 s,
+// then 2, 4, ... up to 30 s; the delay starts again from 1 s only after a
+// connection has lasted a while. Every message already waiting is read in
+// one turn, so that a burst is carried out as one group.
 //
 // Every connection is a fresh session of a fresh client, so that nothing
 // queued before a connection was lost is sent after the state it published
@@ -51,24 +56,18 @@ public:
     // Messages awaiting the broker's acknowledgement; more wait in the library.
     static constexpr int kInflightLimit = 50;
 
-    BrokerLink(LinkSettings settings, LinkListener& listener, std::ostream& log);
+    BrokerLink(LinkSettings settings, LinkListener& listener, loop::Reactor& reactor, std::ostream& log);
     ~BrokerLink();
     BrokerLink(const BrokerLink&) = delete;
     BrokerLink& operator=(const BrokerLink&) = delete;
 
-    // Credentials, TLS and the will, or why the library refuses them.
-    hall::Status setUp();
+    // Credentials, TLS and the will, or why the library refuses them; then
+    // the first connection is tried.
+    hall::Status start();
     // Stops cleanly under the settings in use and connects at once under these.
     void reconfigure(LinkSettings settings);
 
-    int socket() const;
-    bool wantsWrite() const;
     bool connected() const { return connected_; }
-    void readable();
-    void writable();
-    // Keeps the connection alive, and connects when the next try is due.
-    void tick(TimePoint now);
-    TimePoint nextDeadline(TimePoint now) const;
 
     void subscribe(const std::string& topic);
     void unsubscribe(const std::string& topic);
@@ -95,9 +94,19 @@ private:
     static void OnDisconnect(mosquitto* client, void* self, int rc);
     static void OnMessage(mosquitto* client, void* self, const mosquitto_message* message);
 
+    struct Attempt;
+
+    int socket() const;
+    bool wantsWrite() const;
+    void readable();
+    void writable();
+    void ready(short revents);
+    // Keeps the connection alive, and connects when the next try is due.
+    std::optional<TimePoint> tick(TimePoint now);
     hall::Result<Client> newClient();
-    void probe(TimePoint now);
-    void connectNow();
+    void connectNow(TimePoint now);
+    void attempted();
+    void abandon();
     void lost(std::string_view reason);
     void checked(int rc);
     std::string address() const;
@@ -105,9 +114,12 @@ private:
     LinkSettings settings_;
     LinkListener& listener_;
     std::ostream& log_;
+    loop::Registrations registrations_;
+    loop::Reactor::Id socketWatch_ = 0, attemptWatch_ = 0;
+    int watched_ = -1;
     Client client_;
-    std::optional<ReachabilityProbe> probe_;
-    TimePoint probeSince_{};
+    std::shared_ptr<Attempt> attempt_;
+    TimePoint attemptSince_{};
     bool connected_ = false;
     bool reported_ = false;  // the broker's absence logged since the last connection
     std::optional<TimePoint> retryAt_;

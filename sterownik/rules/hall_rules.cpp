@@ -57,6 +57,11 @@ std::optional<Duration> DelayOf(std::string_view text) {
     return delay;
 }
 
+Duration DelayInForce(const hall::DelayRead& read) {
+    if (read.state != hall::FileState::Read) return kDefaultDelay;
+    return DelayOf(read.text).value_or(kDefaultDelay);
+}
+
 // The lamps as the group has left them so far, and what it did.
 struct HallRules::Pass {
     const HallFiles& files;
@@ -88,7 +93,7 @@ struct HallRules::Pass {
 
 void HallRules::start(const HallFiles& files, TimePoint now) {
     for (int k = 0; k < hall::kSensorCount; ++k)
-        zones_[k] = {files.zones[k].state == ZoneFile::State::Read, false, now + files.delay.value_or(kDefaultDelay)};
+        zones_[k] = {files.zones[k].state == ZoneFile::State::Read, false, now + files.delay};
 }
 
 Outcome HallRules::apply(const std::vector<Arrival>& group, const HallFiles& files, TimePoint now) {
@@ -153,12 +158,12 @@ void HallRules::motion(const Motion& event, Pass& pass, TimePoint now) {
     if (!event.present && !(zone.held && zone.moving)) return;
     if (!event.present) {
         zone.moving = zone.level = false;
-        zone.until = now + pass.files.delay.value_or(kDefaultDelay);
+        zone.until = now + pass.files.delay;
         return;
     }
     const ZoneFile& file = pass.files.zones[event.input - 1];
     if (const std::optional<std::string> note = ZoneNote(event.input, file)) return pass.note(*note);
-    zone = {true, true, now + pass.files.delay.value_or(kDefaultDelay), false, event.level};
+    zone = {true, true, now + pass.files.delay, false, event.level};
     pass.switchLamps(InputName(event.input) + ": ruch", [&](hall::LampsLit& lamps) {
         for (int i = 0; i < hall::kLampCount; ++i) lamps[i] = lamps[i] || file.lamps[i];
     });

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "clock.h"
 #include "events.h"
 #include "lamp_state.h"
 #include "scene_files.h"
+#include "schedule_files.h"
 
 #include <array>
-#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,15 +14,14 @@
 
 namespace sterownik {
 
-using Clock = std::chrono::steady_clock;
-using TimePoint = Clock::time_point;
-using Duration = Clock::duration;
-
 inline constexpr Duration kDefaultDelay = std::chrono::minutes(15);
 
 // The switch-off delay a saved text gives: its leading number in minutes, a
 // fraction allowed; nothing when that is not a positive value.
 std::optional<Duration> DelayOf(std::string_view text);
+// The delay in force by what opoznienie.txt holds: a missing, unreadable or
+// bad file counts as the default, for when people are there, the light must come on.
+Duration DelayInForce(const hall::DelayRead& read);
 
 // An input's scene command file as read at one event.
 struct ZoneFile {
@@ -36,10 +36,8 @@ struct ZoneFile {
 struct HallFiles {
     std::optional<hall::LampsLit> lamps;  // ../actual.txt; nothing when unreadable
     std::array<ZoneFile, hall::kSensorCount> zones{};
-    // Nothing when opoznienie.txt exists but cannot be read: it then counts
-    // as missing, as the default delay, for when people are there, the light
-    // must come on.
-    std::optional<Duration> delay = kDefaultDelay;
+    Duration delay = kDefaultDelay;
+    bool delayUnreadable = false;  // opoznienie.txt exists but cannot be read
     // Read for a key press or a scene command only.
     hall::AssignmentRead keys;
     std::array<hall::SceneRead, hall::kSceneCount> scenes{};

@@ -28,14 +28,14 @@ HallFiles Hall(const hall::LampsLit& lamps, const QSet<int>& broken) {
     files.zones[0] = {ZoneFile::State::Read, Lamps("1-5")};
     files.zones[1] = {ZoneFile::State::Read, Lamps("4-8")};
     files.zones[3].state = ZoneFile::State::Unreadable;
-    files.delay = DelayOf("0.05 minuty");
+    files.delay = DelayInForce({"0.05 minuty", hall::FileState::Read});
     files.keys.fields = {"2", "0"};
     files.scenes[1].complete = true;
     for (const int n : {20, 21}) files.scenes[1].boxes[n - 1] = 1;
     files.scenes[1].boxes[22 - 1] = 2;
     for (const int k : broken) {
         if (k == 0)
-            files.delay.reset();
+            files.delay = DelayInForce({"", hall::FileState::Unreadable});
         else
             files.zones[k - 1] = {ZoneFile::State::Unreadable, {}};
     }

@@ -9,7 +9,7 @@ namespace sterownik {
 void Controller::start(TimePoint now) {
     log_ << DelayLine() << std::endl;
     const HallFiles files = ReadHallFiles(false);
-    delayReadable_ = files.delay.has_value();
+    delayReadable_ = !files.delayUnreadable;
     rules_.start(files, now);
     known(files.lamps);
     if (!known_) log_ << "nie można odczytać pliku " << hall::kStateFilePath.generic_string() << std::endl;
@@ -36,7 +36,7 @@ void Controller::settle(TimePoint now) {
     const bool scenes =
         std::any_of(pending_.begin(), pending_.end(), [](const Arrival& a) { return NeedsScenes(a.event); });
     const HallFiles files = ReadHallFiles(scenes);
-    noteDelay(files.delay.has_value());
+    noteDelay(!files.delayUnreadable);
     std::vector<Arrival> group;
     group.swap(pending_);
     carryOut(rules_.apply(group, files, now), files);

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "bms_map.h"
 #include "broker_link.h"
 #include "discovery.h"
 #include "hall_rules.h"
+#include "hall_view.h"
 #include "modbus_hub.h"
 #include "note_throttle.h"
 #include "topics.h"
@@ -35,7 +35,7 @@ public:
     void reconfigure(TopicTable topics, Discovery discovery);
     // Carries out the events waiting and the releases due by `now`, as one group.
     void settle(TimePoint now);
-    bool full() const { return pending_.size() >= kGroupLimit; }
+    bool full() const override { return pending_.size() >= kGroupLimit; }
     // ../actual.txt may have been replaced by another program.
     void stateFileChanged();
     std::optional<TimePoint> nextDeadline() const;

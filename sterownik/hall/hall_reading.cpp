@@ -24,10 +24,8 @@ HallFiles ReadHallFiles(bool forScene) {
     files.lamps = hall::ReadStateFile();
     for (int k = 1; k <= hall::kSensorCount; ++k) files.zones[k - 1] = ReadZone(k);
     const hall::DelayRead delay = hall::ReadDelayFile();
-    if (delay.state == hall::FileState::Unreadable)
-        files.delay.reset();
-    else
-        files.delay = DelayOf(delay.text).value_or(kDefaultDelay);
+    files.delay = DelayInForce(delay);
+    files.delayUnreadable = delay.state == hall::FileState::Unreadable;
     if (!forScene) return files;
     files.keys = hall::ReadAssignmentFile(hall::kKeyFilePath, hall::kKeyCount);
     for (int s = 1; s <= hall::kSceneCount; ++s) files.scenes[s - 1] = hall::ReadSceneFile(hall::SceneFilePath(s));
