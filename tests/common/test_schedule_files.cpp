@@ -97,7 +97,7 @@ void TestScheduleFiles::roundTrip() {
                                           "konfigurator/tydzien.txt"}));
 }
 
-// The lines other programs of the hall read, as the README shows them.
+// The lines other programs of the hall read, as harmonogram(1) shows them.
 void TestScheduleFiles::documentedLines() {
     QCOMPARE(ComposeDelayLine("15"), std::string("opoznienie=15&"));
     WeeklySchedule weekly;
