@@ -10,6 +10,7 @@
 
 #include <modbus/modbus.h>
 #include <poll.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -19,6 +20,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
+#include <atomic>
 
 namespace bench {
 namespace {
@@ -42,6 +45,8 @@ constexpr Duration kReadyTime = 30s;
 constexpr Duration kReadyLook = 10ms;
 // Of two modules, A has the keys and these lamps' coils, B the rest.
 constexpr int kLampsOnA = 100;
+// While B is frozen, sterownik.conf is read again this often.
+constexpr Duration kReloadPeriod = 250ms;
 
 // One key's scene lights every lamp, the other's none: each press switches every lamp.
 struct KeyInput {
@@ -225,6 +230,40 @@ hall::Status OneModule(const std::filesystem::path& root, int signals, ModbusFig
     return Stopped(**controller);
 }
 
+// sterownik.conf rewritten and read again every period while `pressing`,
+// B's limit changed each time, so that every reload stops B's worker.
+class Reloader {
+public:
+    Reloader(ChildProcess& controller, std::filesystem::path config, std::string text, std::string device)
+        : controller_(controller), config_(std::move(config)), text_(std::move(text)), device_(std::move(device)) {}
+    void start() {
+        thread_ = std::thread([this] { run(); });
+    }
+    std::size_t stop() {
+        stop_ = true;
+        thread_.join();
+        return reloads_;
+    }
+
+private:
+    void run() {
+        for (int i = 0; !stop_; ++i) {
+            std::string text = text_;
+            const std::size_t at = text.find(device_);
+            text.insert(text.find('\n', at), i % 2 ? " limit 300" : " limit 400");
+            if (hall::WriteFileAtomically(config_, text) && ::kill(controller_.pid(), SIGHUP) == 0) ++reloads_;
+            std::this_thread::sleep_for(kReloadPeriod);
+        }
+    }
+
+    ChildProcess& controller_;
+    const std::filesystem::path config_;
+    const std::string text_, device_;
+    std::atomic<bool> stop_ = false;
+    std::size_t reloads_ = 0;
+    std::thread thread_;
+};
+
 hall::Status TwoModules(const std::filesystem::path& root, int signals, ModbusFigures& figures) {
     ModbusServer a, b;
     for (ModbusServer* module : {&a, &b})
@@ -233,12 +272,18 @@ hall::Status TwoModules(const std::filesystem::path& root, int signals, ModbusFi
         root, "modbus2", HallConfig(a.port(), b.port()),
         [&] { return a.writes() > 0 && a.reads() > 0 && b.writes() > 0; }, signals);
     if (!controller) return hall::Unexpected(controller.error());
-    KeyRun answering, frozen;
+    KeyRun answering, frozen, reloading;
     hall::Status pressed = PressKeys(a, kLampsOnA, signals, answering);
     b.freeze(true);
     if (pressed) pressed = PressKeys(a, kLampsOnA, signals, frozen);
+    Reloader reloader(**controller, WorkingDirectory(root / "modbus2") / hall::kControllerConfigPath,
+                      HallConfig(a.port(), b.port()), "modbus szafa2 ");
+    reloader.start();
+    if (pressed) pressed = PressKeys(a, kLampsOnA, signals, reloading);
+    figures.reloads = reloader.stop();
     figures.answering = answering.figures();
     figures.frozen = frozen.figures();
+    figures.reloading = reloading.figures();
     figures.unanswered = b.unanswered();
     if (!pressed) return pressed;
     // Without a request held, module A's figure would be of a hall whose B was never asked anything.
@@ -257,7 +302,7 @@ hall::Status MeasureModbus(const std::filesystem::path& root, int signals, Modbu
     figures.writeFloor = *floor;
     std::cerr << "Modbus: od klawisza do cewki, jeden moduł...\n";
     if (const hall::Status measured = OneModule(root, signals, figures); !measured) return measured;
-    std::cerr << "Modbus: od klawisza do cewki, dwa moduły, potem drugi bez odpowiedzi...\n";
+    std::cerr << "Modbus: od klawisza do cewki, dwa moduły, potem drugi bez odpowiedzi, potem wczytywany ponownie...\n";
     return TwoModules(root, signals, figures);
 }
 

@@ -59,6 +59,10 @@ struct ModbusFigures {
     // Module A of two, while B answers and while B takes requests and never answers.
     KeyToCoilFigures answering, frozen;
     std::size_t unanswered = 0;  // requests B took while frozen
+    // Module A while B stays frozen and sterownik.conf is read again without
+    // pause, each reload rewiring B (its worker stopped inside a request).
+    KeyToCoilFigures reloading;
+    std::size_t reloads = 0;
 };
 
 // The one hall's events at its pace.

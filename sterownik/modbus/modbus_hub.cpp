@@ -104,7 +104,7 @@ void ModbusHub::startLink(Device& device) {
     if (!link) return ended(device, link.error());
     device.link = std::move(*link);
     device.watch = registrations_.watch(device.link->descriptor(), POLLIN, [this, &device](short) { readable(device); });
-    if (lamps_) show(*lamps_);
+    showTo(device);
 }
 
 int ModbusHub::away() const {
@@ -114,13 +114,15 @@ int ModbusHub::away() const {
 
 void ModbusHub::show(const hall::LampsLit& lamps) {
     lamps_ = lamps;
-    for (const auto& device : devices_) {
-        if (!device->link) continue;
-        std::vector<OutputWrite> writes = OutputWrites(device->outputs, lamps);
-        if (writes.empty() || (!device->shown.empty() && SameValues(writes, device->shown))) continue;
-        device->shown = writes;
-        device->link->write(std::move(writes));
-    }
+    for (const auto& device : devices_) showTo(*device);
+}
+
+void ModbusHub::showTo(Device& device) {
+    if (!device.link || !lamps_) return;
+    std::vector<OutputWrite> writes = OutputWrites(device.outputs, *lamps_);
+    if (writes.empty() || (!device.shown.empty() && SameValues(writes, device.shown))) return;
+    device.shown = writes;
+    device.link->write(std::move(writes));
 }
 
 void ModbusHub::readable(Device& device) {

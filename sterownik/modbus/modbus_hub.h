@@ -46,6 +46,7 @@ public:
 private:
     struct Device;
     void startLink(Device& device);
+    void showTo(Device& device);
     void readable(Device& device);
     void take(Device& device, const DeviceLink::Report& report);
     void ended(Device& device, const std::string& why);

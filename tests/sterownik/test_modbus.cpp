@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <modbus/modbus.h>
+#include <signal.h>
 
 #include <memory>
 
@@ -67,6 +68,8 @@ private slots:
     void writes_data();
     void writes();
     void wiredHall();
+    void reload_data();
+    void reload();
     void bmsMap_data();
     void bmsMap();
     void bmsServer();
@@ -176,6 +179,81 @@ void TestModbus::wiredHall() {
     QCOMPARE(log.count("modbus dali: nie odpowiada"), 1);
     dali.freeze(false);
     QTRY_COMPARE_WITH_TIMEOUT(broker.retained("hala/test/modbus/dali"), "online", 3 * kWaitMs);
+    controller.terminate();
+    QVERIFY(controller.waitForFinished(kWaitMs));
+    QCOMPARE(controller.exitCode(), 0);
+}
+
+// Sensor 5 on szafa's input 5 holds its zone (lamps 10-18) and key B2 on input
+// 0 is held down; sterownik.conf then changes as the row says and SIGHUP
+// comes, while dali hangs inside a request of a minute's limit. After the
+// reload the zone is held or released after the delay (0.6 s); key B2 fires
+// no second time; a sensor on szafa's input 6 lights its zone at once.
+void TestModbus::reload_data() {
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<bool>("held");
+    QTest::newRow("a comment added") << QByteArray("") << QByteArray("# szafa\n") << true;
+    QTest::newRow("poll changed: a new link, the same wiring")
+        << QByteArray("") << QByteArray("odpytywanie 20") << true;
+    QTest::newRow("sensor moved to an input at 0")
+        << QByteArray("wejscie szafa 5 czujnik 5") << QByteArray("wejscie szafa 7 czujnik 5") << false;
+    QTest::newRow("sensor moved to an input at 1")
+        << QByteArray("wejscie szafa 5 czujnik 5") << QByteArray("wejscie szafa 8 czujnik 5") << true;
+    QTest::newRow("sensor dropped") << QByteArray("wejscie szafa 5 czujnik 5") << QByteArray("") << false;
+    QTest::newRow("module removed: every line of it") << QByteArray("szafa ") << QByteArray() << false;
+}
+
+void TestModbus::reload() {
+    TestModbusDevice szafa, dali;
+    QVERIFY(szafa.start() && dali.start());
+    TestHall hall;
+    QVERIFY(hall.layDefaults());
+    QVERIFY(TestHall::write(hall.rootFile("sc5.txt"), Lit(Range(10, 18))));
+    QVERIFY(TestHall::write(hall.rootFile("sc6.txt"), Lit(Range(20, 25))));
+    QVERIFY(TestHall::write(hall.workFile("opoznienie.txt"), "opoznienie=0.01&\r\n"));
+    const QByteArray config = "broker brak\nmodbus szafa 127.0.0.1:" + QByteArray::number(szafa.port()) +
+                              "\nmodbus dali 127.0.0.1:" + QByteArray::number(dali.port()) +
+                              " limit 60000\ncewki szafa 0 1-30\nrejestry dali 100 40-45\n"
+                              "wejscie szafa 0 klawisz B2\nwejscie szafa 5 czujnik 5\nwejscie szafa 6 czujnik 6\n";
+    QVERIFY(TestHall::write(hall.workFile("sterownik.conf"), config));
+    szafa.setInput(5, true);
+    szafa.setInput(8, true);
+    QProcess controller;
+    controller.setWorkingDirectory(hall.workPath());
+    controller.start(QStringLiteral(STEROWNIK_PATH), {});
+    QByteArray log;
+    const auto logged = [&](const QByteArray& text) { return (log += controller.readAllStandardOutput()).count(text); };
+    QTRY_VERIFY_WITH_TIMEOUT(logged("czujnik 5: ruch") && logged("modbus dali: połączono"), kWaitMs);
+    szafa.setInput(0, true);
+    QTRY_VERIFY_WITH_TIMEOUT(logged("klawisz B2"), kWaitMs);
+    dali.freeze(true);
+    QTRY_COMPARE_WITH_TIMEOUT(TestHall::read(hall.rootFile("actual.txt")), Lit(Range(10, 18)), kWaitMs);
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
+    QByteArray changed =
+        QByteArray(config).replace(from.isEmpty() ? "broker brak\n" : from, from.isEmpty() ? "broker brak\n" + to : to);
+    const bool removed = from == "szafa ";
+    if (removed) {
+        QByteArrayList kept;
+        for (const QByteArray& line : config.split('\n'))
+            if (!line.contains("szafa ")) kept << line;
+        changed = kept.join('\n');
+    }
+    QVERIFY(TestHall::write(hall.workFile("sterownik.conf"), changed.replace("limit 60000", "limit 50000")));
+    QVERIFY(::kill(static_cast<pid_t>(controller.processId()), SIGHUP) == 0);
+    QTRY_VERIFY_WITH_TIMEOUT(logged("wczytano ponownie"), kWaitMs);
+    // The loop is not held up by dali's worker, stopped inside its request.
+    szafa.setInput(6, true);
+    QFETCH(bool, held);
+    if (!removed) QTRY_VERIFY_WITH_TIMEOUT(TestHall::read(hall.rootFile("actual.txt")).contains("la20=3"), kWaitMs);
+    if (held) {
+        QTest::qWait(1500);  // the delay twice and more
+        QVERIFY(TestHall::read(hall.rootFile("actual.txt")).contains("la10=3"));
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(logged("strefa 5 zwolniona"), kWaitMs);
+    }
+    QCOMPARE(logged("klawisz B2"), 1);
     controller.terminate();
     QVERIFY(controller.waitForFinished(kWaitMs));
     QCOMPARE(controller.exitCode(), 0);
