@@ -117,8 +117,8 @@ struct BmsServer::Server {
 };
 
 hall::Result<std::unique_ptr<BmsServer>> BmsServer::Start(const hall::BmsServerConfig& config,
-                                                          std::optional<int> handed, loop::Reactor& reactor,
-                                                          View view, Command command, std::ostream& log) {
+                                                          std::optional<int> handed, loop::Reactor& reactor, View view,
+                                                          Command command, std::ostream& log) {
     auto server = std::make_shared<Server>();
     for (const auto& [text, line] : config.clients) {
         const std::optional<std::string> address = CanonicalText(text);
@@ -131,20 +131,22 @@ hall::Result<std::unique_ptr<BmsServer>> BmsServer::Start(const hall::BmsServerC
         return hall::Unexpected("serwer Modbus: " + what + ": " + std::string(modbus_strerror(errno)));
     };
     if (!server->stop.valid() || server->reports.descriptor() < 0) return failed("nie można utworzyć kolejki zdarzeń");
-    server->mapping = modbus_mapping_new(BmsMap::kCoils, BmsMap::kDiscreteInputs, BmsMap::kHoldingRegisters,
-                                         BmsMap::kInputRegisters);
+    server->mapping =
+        modbus_mapping_new(BmsMap::kCoils, BmsMap::kDiscreteInputs, BmsMap::kHoldingRegisters, BmsMap::kInputRegisters);
     if (!server->mapping) return failed("brak pamięci na rejestry");
     server->context =
         modbus_new_tcp_pi(config.host.empty() ? nullptr : config.host.c_str(), std::to_string(config.port).c_str());
     if (!server->context) return failed("zły adres");
     server->listener = hall::os::Descriptor(handed ? *handed : modbus_tcp_pi_listen(server->context, 64));
     if (!server->listener.valid())
-        return failed("nie można nasłuchiwać na " + hall::QuotedForLog(config.host) + ":" + std::to_string(config.port));
+        return failed("nie można nasłuchiwać na " + hall::QuotedForLog(config.host) + ":" +
+                      std::to_string(config.port));
     const int flags = ::fcntl(server->listener.get(), F_GETFL);
     if (flags < 0 || ::fcntl(server->listener.get(), F_SETFL, flags | O_NONBLOCK) != 0)
         return failed("nie można ustawić gniazda");
-    modbus_set_byte_timeout(server->context, 0, kByteTimeoutMs * 1000);
-    modbus_set_indication_timeout(server->context, 0, kByteTimeoutMs * 1000);
+    if (modbus_set_byte_timeout(server->context, 0, kByteTimeoutMs * 1000) != 0 ||
+        modbus_set_indication_timeout(server->context, 0, kByteTimeoutMs * 1000) != 0)
+        return failed("złe limity czasu");
     return std::unique_ptr<BmsServer>(
         new BmsServer(std::move(server), reactor, std::move(view), std::move(command), log));
 }
@@ -198,7 +200,8 @@ void BmsServer::readable() {
         } else if (!report.ended) {
             log_ << report.line << std::endl;
         } else {
-            log_ << "BMS: wątek serwera zakończył się nieoczekiwanie (" << report.line << "), uruchamiam go ponownie za "
+            log_ << "BMS: wątek serwera zakończył się nieoczekiwanie (" << report.line
+                 << "), uruchamiam go ponownie za "
                  << std::chrono::duration_cast<std::chrono::seconds>(restart_).count() << " s" << std::endl;
             registrations_.after(Clock::now() + restart_, [this] { running_ = false; });
             restart_ = std::min(restart_ * 2, kLongestRestart);
@@ -269,7 +272,8 @@ void BmsServer::Server::dropClosed() {
 
 // Fails when the client is to be closed.
 hall::Status BmsServer::Server::serve(Client& client) {
-    modbus_set_socket(context, client.socket.get());
+    if (modbus_set_socket(context, client.socket.get()) != 0)
+        return hall::Unexpected(std::string(modbus_strerror(errno)));
     std::uint8_t request[MODBUS_TCP_MAX_ADU_LENGTH];
     const int length = modbus_receive(context, request);
     if (length <= 0) return hall::Unexpected("brak zapytania");

@@ -86,8 +86,14 @@ hall::Result<std::unique_ptr<DeviceLink>> DeviceLink::Start(hall::ModbusDevice d
     auto worker = std::make_shared<Worker>(std::move(device), std::move(inputs));
     if (worker->reports.descriptor() < 0)
         return hall::Unexpected("nie można utworzyć kolejki zdarzeń: " + worker->reports.error().message());
-    worker->context = modbus_new_tcp_pi(worker->device.host.c_str(), std::to_string(worker->device.port).c_str());
+    const hall::ModbusDevice& d = worker->device;
+    worker->context = modbus_new_tcp_pi(d.host.c_str(), std::to_string(d.port).c_str());
     if (!worker->context) return Said(errno);
+    const auto limit = std::chrono::milliseconds(d.timeoutMs);
+    if (modbus_set_slave(worker->context, d.unit) != 0 ||
+        modbus_set_response_timeout(worker->context, static_cast<std::uint32_t>(limit.count() / 1000),
+                                    static_cast<std::uint32_t>(limit.count() % 1000 * 1000)) != 0)
+        return Said(errno);
     const hall::Status started = loop::StartDetached([worker] { worker->run(); },
                                                      [worker](const std::string& why) {
                                                          if (!worker->stopping())
@@ -125,10 +131,6 @@ bool DeviceLink::Worker::stopping() {
 }
 
 void DeviceLink::Worker::run() {
-    modbus_set_slave(context, device.unit);
-    const auto limit = std::chrono::milliseconds(device.timeoutMs);
-    modbus_set_response_timeout(context, static_cast<std::uint32_t>(limit.count() / 1000),
-                                static_cast<std::uint32_t>(limit.count() % 1000 * 1000));
     for (;;) {
         {
             std::unique_lock lock(mutex);

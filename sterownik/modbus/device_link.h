@@ -1,7 +1,7 @@
 #pragma once
 
+#include "clock.h"
 #include "handover.h"
-#include "hall_rules.h"
 #include "modbus_config.h"
 #include "register_map.h"
 #include "result.h"

@@ -25,7 +25,6 @@ constexpr Duration kSettled = std::chrono::seconds(10);
 constexpr Duration kConnectTime = std::chrono::seconds(10);
 // How often the library must look at the connection to keep it alive.
 constexpr Duration kHousekeeping = std::chrono::seconds(1);
-constexpr Duration kClosingTime = std::chrono::seconds(3);
 
 const char* OrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
 
@@ -83,16 +82,17 @@ hall::Result<BrokerLink::Client> BrokerLink::newClient() {
     mosquitto_connect_callback_set(c, OnConnect);
     mosquitto_disconnect_callback_set(c, OnDisconnect);
     mosquitto_message_callback_set(c, OnMessage);
-    mosquitto_int_option(c, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
+    int rc = mosquitto_int_option(c, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
     // Without a bound, the library walks all its unacknowledged messages at
     // every acknowledgement: a burst then costs the square of its length.
-    mosquitto_max_inflight_messages_set(c, kInflightLimit);
+    if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_max_inflight_messages_set(c, kInflightLimit);
     // A lamp's message must not wait for the broker's delayed acknowledgement
     // of the event that caused it (Nagle's algorithm: some 40 ms an event).
-    mosquitto_int_option(c, MOSQ_OPT_TCP_NODELAY, 1);
+    if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_int_option(c, MOSQ_OPT_TCP_NODELAY, 1);
     const Message& will = settings_.will;
-    int rc =
-        mosquitto_will_set(c, will.topic.c_str(), static_cast<int>(will.payload.size()), will.payload.data(), 1, true);
+    if (rc == MOSQ_ERR_SUCCESS)
+        rc = mosquitto_will_set(c, will.topic.c_str(), static_cast<int>(will.payload.size()), will.payload.data(), 1,
+                                true);
     if (rc == MOSQ_ERR_SUCCESS && !settings_.user.empty())
         rc = mosquitto_username_pw_set(c, settings_.user.c_str(), OrNull(settings_.password));
     const bool tls = !settings_.caFile.empty() || !settings_.certFile.empty();
@@ -106,7 +106,7 @@ hall::Result<BrokerLink::Client> BrokerLink::newClient() {
 }
 
 void BrokerLink::reconfigure(LinkSettings settings) {
-    close();
+    close(Duration::zero());
     settings_ = std::move(settings);
     abandon();
     client_.reset();
@@ -160,7 +160,9 @@ void BrokerLink::subscribe(const std::string& topic) {
 }
 
 void BrokerLink::unsubscribe(const std::string& topic) {
-    if (connected_) mosquitto_unsubscribe(client_.get(), nullptr, topic.c_str());
+    if (!connected_) return;
+    const int rc = mosquitto_unsubscribe(client_.get(), nullptr, topic.c_str());
+    if (rc != MOSQ_ERR_SUCCESS) log_ << "nie można zrezygnować z " << topic << ": " << Reason(rc) << std::endl;
 }
 
 void BrokerLink::publish(const Message& message) {
@@ -174,18 +176,22 @@ void BrokerLink::hold() { Cork(socket(), true); }
 
 void BrokerLink::release() { Cork(socket(), false); }
 
-void BrokerLink::close() {
+void BrokerLink::close(Duration patience) {
     if (!connected_) return;
     // QoS 0 is sent at once, not queued behind the unacknowledged lamps.
+    // Where either fails, the broker sends the will itself once the socket closes.
     const Message& last = settings_.will;
-    mosquitto_publish(client_.get(), nullptr, last.topic.c_str(), static_cast<int>(last.payload.size()),
-                      last.payload.data(), 0, true);
+    int rc = mosquitto_publish(client_.get(), nullptr, last.topic.c_str(), static_cast<int>(last.payload.size()),
+                               last.payload.data(), 0, true);
     connected_ = false;
-    mosquitto_disconnect(client_.get());
-    const TimePoint end = Clock::now() + kClosingTime;
+    if (rc == MOSQ_ERR_SUCCESS) rc = mosquitto_disconnect(client_.get());
+    if (rc != MOSQ_ERR_SUCCESS) return;
+    const TimePoint end = Clock::now() + patience;
+    // A write that fails leaves the will to the broker, which sends it once the connection is gone.
+    if (socket() >= 0 && wantsWrite()) (void)mosquitto_loop_write(client_.get(), 1);
     while (socket() >= 0 && wantsWrite() && Clock::now() < end) {
         pollfd fd{socket(), POLLOUT, 0};
-        if (::poll(&fd, 1, 100) > 0) mosquitto_loop_write(client_.get(), 1);
+        if (::poll(&fd, 1, 100) > 0) (void)mosquitto_loop_write(client_.get(), 1);
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hall_rules.h"
+#include "clock.h"
 #include "reactor.h"
 #include "result.h"
 #include "topics.h"
@@ -80,8 +80,10 @@ public:
     void hold();
     void release();
     // Publishes the will's message ahead of everything still waiting for the
-    // broker's acknowledgement, disconnects and sends it, for at most a few seconds.
-    void close();
+    // broker's acknowledgement, disconnects and sends it, waiting at most
+    // `patience` for the socket to take it (a stop waits a few seconds, a
+    // reload not at all: the broker sends the will itself if it comes short).
+    void close(Duration patience = std::chrono::seconds(3));
     const Message& will() const { return settings_.will; }
 
 private:

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "hall_rules.h"
+#include "clock.h"
 
 #include <map>
 #include <string>
