@@ -50,6 +50,7 @@ Status Create(const fs::path& target, std::string_view bytes, const std::optiona
     // the caller looked is left alone; the name shows the whole file at once.
     std::error_code ec;
     fs::create_hard_link(*temporary, target, ec);
+    // A temporary that will not go is removed later as a stale one.
     std::error_code ignored;
     fs::remove(*temporary, ignored);
     if (ec == std::errc::file_exists) return Unexpected(ec.message());
