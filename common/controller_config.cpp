@@ -206,8 +206,10 @@ Result<ControllerConfig> ReadControllerConfig(const std::filesystem::path& file,
     std::error_code ec;
     if (!std::filesystem::exists(std::filesystem::symlink_status(file, ec)))
         return ParseControllerConfig("", defaultName);
-    const std::optional<std::vector<std::string>> lines = ReadLines(file, kConfigLimit);
-    if (!lines) return Bad("nie można odczytać pliku " + file.string() + " (najwyżej 64 KiB)");
+    const os::SysResult<std::vector<std::string>> lines = ReadLines(file, kConfigLimit);
+    if (!lines && lines.error() == std::errc::file_too_large)
+        return Bad("nie można odczytać pliku " + file.string() + " (najwyżej 64 KiB)");
+    if (!lines) return Bad("nie można odczytać pliku " + file.string() + ": " + lines.error().message());
     return ParseLines(*lines, defaultName);
 }
 

@@ -103,9 +103,10 @@ SysResult<fs::path> FollowTrustedLinks(const fs::path& file) {
     return Refused(std::errc::too_many_symbolic_link_levels);
 }
 
-std::optional<FileIdentity> IdentityOf(const fs::path& file) {
+SysResult<FileIdentity> IdentityOf(const fs::path& file) {
     struct stat info {};
-    if (::lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    if (::lstat(file.c_str(), &info) != 0) return LastError();
+    if (!S_ISREG(info.st_mode)) return Refused(std::errc::invalid_argument);
     return FileIdentity{static_cast<fs::perms>(info.st_mode & 07777), long(info.st_uid), long(info.st_gid)};
 }
 
@@ -185,13 +186,15 @@ SysResult<Descriptor> LockExclusively(const fs::path& file) {
     return fd;
 }
 
-std::optional<std::string> ReadRegularFile(const fs::path& file, std::size_t limit) {
+SysResult<std::string> ReadRegularFile(const fs::path& file, std::size_t limit) {
     const SysResult<fs::path> target = FollowTrustedLinks(file);
-    if (!target) return std::nullopt;
+    if (!target) return Unexpected(target.error());
     Descriptor fd(::open(target->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
-    if (!fd.valid()) return std::nullopt;
+    if (!fd.valid()) return LastError();
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    if (::fstat(fd.get(), &info) != 0) return LastError();
+    if (S_ISDIR(info.st_mode)) return Refused(std::errc::is_a_directory);
+    if (!S_ISREG(info.st_mode)) return Refused(std::errc::invalid_argument);
     std::string bytes(limit, '\0');
     std::size_t got = 0;
     while (got < limit) {
@@ -199,7 +202,7 @@ std::optional<std::string> ReadRegularFile(const fs::path& file, std::size_t lim
         if (read == 0) break;
         if (read < 0) {
             if (errno == EINTR) continue;
-            return std::nullopt;
+            return LastError();
         }
         got += static_cast<std::size_t>(read);
     }

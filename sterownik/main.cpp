@@ -48,7 +48,7 @@ std::string HallDirectoryName() {
 
 hall::Result<std::string> ReadPassword(const hall::ControllerConfig& config) {
     if (config.passwordFile.empty()) return std::string();
-    const std::optional<std::vector<std::string>> lines = hall::ReadLines(config.passwordFile, kPasswordLimit);
+    const hall::os::SysResult<std::vector<std::string>> lines = hall::ReadLines(config.passwordFile, kPasswordLimit);
     const std::string file = config.passwordFile.string();
     if (!lines) return hall::Unexpected("nie można odczytać pliku hasła " + file);
     if (lines->empty()) return hall::Unexpected("plik hasła " + file + " jest pusty");

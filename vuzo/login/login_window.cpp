@@ -106,7 +106,7 @@ LoginWindow::Verdict LoginWindow::verdict() const {
     // So is a name without an exact file-name form.
     const std::optional<std::filesystem::path> accountFile = hall::AccountFilePath(userNameField->text());
     if (!accountFile) return Verdict::UnknownUser;
-    const std::optional<std::string> stored = hall::ReadAccountFile(*accountFile);
+    const hall::os::SysResult<std::string> stored = hall::ReadAccountFile(*accountFile);
     if (!stored) return Verdict::UnknownUser;
 
     // Characters past the compared positions play no part, whatever they are.
