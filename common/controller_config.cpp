@@ -141,9 +141,9 @@ struct Reader {
             if (!input) return Bad("zły numer wejścia czujnika");
             slot = &config.sensorTopics[*input - 1];
         } else if (key == "klawisz") {
-            const int index = KeyIndex(words[1]);
-            if (index < 0) return Bad("zły klawisz");
-            slot = &config.keyTopics[index];
+            const std::optional<int> index = KeyIndex(words[1]);
+            if (!index) return Bad("zły klawisz");
+            slot = &config.keyTopics[*index];
         } else {
             const std::optional<int> n = Number(words[1], 1, kLampCount);
             if (!n) return Bad("zły numer lampy");
@@ -211,35 +211,6 @@ Result<ControllerConfig> ReadControllerConfig(const std::filesystem::path& file,
         return Bad("nie można odczytać pliku " + file.string() + " (najwyżej 64 KiB)");
     if (!lines) return Bad("nie można odczytać pliku " + file.string() + ": " + lines.error().message());
     return ParseLines(*lines, defaultName);
-}
-
-std::string LineError(const SourceLine& line, std::string_view reason) {
-    return kControllerConfigPath.string() + ", wiersz " + std::to_string(line.number) + ": " + std::string(reason) +
-           ": \"" + QuotedForLog(line.text) + "\"";
-}
-
-std::string KeyName(int key) { return std::string(1, char('A' + key / 4)) + char('1' + key % 4); }
-
-int KeyIndex(std::string_view name) {
-    if (name.size() != 2 || name[0] < 'A' || name[0] > 'F' || name[1] < '1' || name[1] > '4') return -1;
-    return (name[0] - 'A') * 4 + (name[1] - '1');
-}
-
-std::string QuotedForLog(std::string_view text, std::size_t limit) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string quoted;
-    for (const char c : text.substr(0, limit)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7f && c != '\\') {
-            quoted += c;
-        } else {
-            quoted += "\\x";
-            quoted += kHex[byte >> 4];
-            quoted += kHex[byte & 15];
-        }
-    }
-    if (text.size() > limit) quoted += "...";
-    return quoted;
 }
 
 }  // namespace hall

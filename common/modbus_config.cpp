@@ -1,10 +1,12 @@
 #include "modbus_config.h"
 
-#include "controller_config.h"
+#include "scene_files.h"
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
+#include <tuple>
 
 namespace hall {
 namespace {
@@ -108,8 +110,9 @@ Status TakeInput(const Words& words, ModbusInput& input) {
         if (!k) return Bad("zły numer wejścia czujnika");
         input.index = *k;
     } else if (words[3] == "klawisz") {
-        input.index = KeyIndex(words[4]);
-        if (input.index < 0) return Bad("zły klawisz");
+        const std::optional<int> key = KeyIndex(words[4]);
+        if (!key) return Bad("zły klawisz");
+        input.index = *key;
     } else {
         return Bad("oczekiwano czujnik albo klawisz");
     }
