@@ -14,6 +14,9 @@
 
 namespace hall {
 
+// What MQTT allows for a topic, in bytes.
+inline constexpr std::size_t kTopicLimit = 65535;
+
 // Where the controller publishes a lamp's state besides its own topic: a
 // relay module's command topic and the payloads it takes.
 struct LampCommand {
@@ -50,7 +53,7 @@ struct ControllerConfig {
 bool IsValidHallName(std::string_view name);
 
 // "klucz wartość" lines; a "#" at the start of a word begins a comment, blank
-// lines are skipped. Keys:
+// lines are skipped. Keys (config_keys.h holds their table):
 //   broker HOST[:PORT] | brak          ([IPv6]:PORT too; 1883 by default; brak: no broker)
 //   nazwa NAZWA                        (by default `defaultName`)
 //   uzytkownik NAZWA                   plik_hasla PLIK

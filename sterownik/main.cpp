@@ -4,6 +4,7 @@
 // sterownik.conf again.
 #include "bms_server.h"
 #include "broker_link.h"
+#include "config_keys.h"
 #include "controller.h"
 #include "controller_config.h"
 #include "discovery.h"
@@ -111,10 +112,8 @@ struct Parts {
 void Reload(Setup& running, sterownik::Controller& controller, Parts& parts) {
     hall::Result<Setup> next = LoadSetup();
     const std::string file = hall::kControllerConfigPath.string();
-    if (next && next->config.useBroker != running.config.useBroker)
-        next = hall::Unexpected(std::string("\"broker brak\" zmienia się tylko przy starcie"));
-    if (next && !(next->config.modbus.server == running.config.modbus.server))
-        next = hall::Unexpected(std::string("serwer Modbus zmienia się tylko przy starcie"));
+    const hall::Status reloadable = next ? hall::CheckReload(running.config, next->config) : hall::Status();
+    if (!reloadable) next = hall::Unexpected(reloadable.error());
     if (!next) {
         std::cout << "nie wczytano ponownie " << file << ": " << next.error() << "; zostają dotychczasowe ustawienia"
                   << std::endl;
