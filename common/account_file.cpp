@@ -65,7 +65,7 @@ Status WriteAccountFile(const std::filesystem::path& userName, std::string_view 
     return CreateFileExclusively(userName, content, kAccountPermissions);
 }
 
-std::optional<std::string> ReadAccountFile(const std::filesystem::path& userName) {
+os::SysResult<std::string> ReadAccountFile(const std::filesystem::path& userName) {
     return ReadFirstLine(userName, kReadLimit);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "posix_file.h"
 #include "result.h"
 
 #include <filesystem>
@@ -30,8 +31,8 @@ bool AccountFileExists(const std::filesystem::path& userName);
 // AccountFileExists, makes it fail.
 Status WriteAccountFile(const std::filesystem::path& userName, std::string_view scrambled);
 
-// The stored value: the file's first line without its line end. Nothing when
-// the file cannot be opened or holds no byte at all.
-std::optional<std::string> ReadAccountFile(const std::filesystem::path& userName);
+// The stored value: the file's first line without its line end, or why there
+// is none, as ReadFirstLine says it (a file without a byte is no account).
+os::SysResult<std::string> ReadAccountFile(const std::filesystem::path& userName);
 
 }  // namespace hall

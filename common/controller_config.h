@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config_line.h"
 #include "lamp_state.h"
 #include "modbus_config.h"
 #include "result.h"
@@ -13,8 +14,8 @@
 
 namespace hall {
 
-// The controller's settings, in the working directory.
-inline const std::filesystem::path kControllerConfigPath = "sterownik.conf";
+// What MQTT allows for a topic, in bytes.
+inline constexpr std::size_t kTopicLimit = 65535;
 
 // Where the controller publishes a lamp's state besides its own topic: a
 // relay module's command topic and the payloads it takes.
@@ -52,7 +53,7 @@ struct ControllerConfig {
 bool IsValidHallName(std::string_view name);
 
 // "klucz wartość" lines; a "#" at the start of a word begins a comment, blank
-// lines are skipped. Keys:
+// lines are skipped. Keys (config_keys.h holds their table):
 //   broker HOST[:PORT] | brak          ([IPv6]:PORT too; 1883 by default; brak: no broker)
 //   nazwa NAZWA                        (by default `defaultName`)
 //   uzytkownik NAZWA                   plik_hasla PLIK
@@ -71,16 +72,5 @@ Result<ControllerConfig> ParseControllerConfig(std::string_view text, std::strin
 // Defaults when the file is missing; an error when it exists but cannot be
 // read or exceeds 64 KiB.
 Result<ControllerConfig> ReadControllerConfig(const std::filesystem::path& file, std::string_view defaultName);
-
-// "sterownik.conf, wiersz N: reason: "line"", as every error about a line says it.
-std::string LineError(const SourceLine& line, std::string_view reason);
-
-// A key's name from its index, 0 for A1 to 23 for F4; and back, -1 for none.
-std::string KeyName(int key);
-int KeyIndex(std::string_view name);
-
-// Printable ASCII as it is, every other byte as \xNN, cut after `limit` bytes:
-// for log lines that quote outside text.
-std::string QuotedForLog(std::string_view text, std::size_t limit = 60);
 
 }  // namespace hall

@@ -120,13 +120,14 @@ std::string LitLampsPhrase(int lit) {
     return "świeci " + n + " lamp";
 }
 
-std::optional<LampsLit> ReadStateFile(const std::filesystem::path& file) {
+os::SysResult<LampsLit> ReadStateFile(const std::filesystem::path& file) {
     // One byte past the limit tells a line that ends there from one cut there.
-    const std::optional<std::string> line = ReadFirstLine(file, kReadLimit + 1);
-    if (!line) return std::nullopt;
+    const os::SysResult<std::string> line = ReadFirstLine(file, kReadLimit + 1);
+    if (!line) return Unexpected(line.error());
     const std::optional<std::string_view> entries = WholeEntries(*line);
-    if (!entries) return std::nullopt;
-    return ParseStateLine(*entries);
+    const std::optional<LampsLit> lit = entries ? ParseStateLine(*entries) : std::nullopt;
+    if (!lit) return Unexpected(make_error_code(FileError::Damaged));
+    return *lit;
 }
 
 }  // namespace hall

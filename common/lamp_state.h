@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file_error.h"
+#include "posix_file.h"
 #include "result.h"
 
 #include <array>
@@ -49,7 +51,8 @@ int LitCount(const LampsLit& lamps);
 // żadna lampa", "świeci 1 lampa", "świecą 42 lampy", "świeci 9 lamp".
 std::string LitLampsPhrase(int lit);
 
-// Reads the first line of `file`; nothing when it is missing or unreadable.
-std::optional<LampsLit> ReadStateFile(const std::filesystem::path& file = kStateFilePath);
+// Reads the first line of `file`: the system's error as ReadFirstLine gives it
+// when it cannot, FileError::Damaged when the line gives no 108 lamps.
+os::SysResult<LampsLit> ReadStateFile(const std::filesystem::path& file = kStateFilePath);
 
 }  // namespace hall

@@ -22,7 +22,9 @@ bool DirectoryRefused(const std::error_code& ec) {
 }
 
 Status Replace(const fs::path& target, std::string_view bytes, const std::function<void()>& inPlace) {
-    const std::optional<os::FileIdentity> identity = os::IdentityOf(target);
+    // A target that is missing or no regular file has no identity to keep.
+    const os::SysResult<os::FileIdentity> found = os::IdentityOf(target);
+    const std::optional<os::FileIdentity> identity = found ? std::optional(*found) : std::nullopt;
     const os::SysResult<fs::path> temporary = os::WriteTemporary(target.parent_path(), bytes, identity);
     if (!temporary) {
         if (!identity || !DirectoryRefused(temporary.error())) return Unexpected(temporary.error().message());
@@ -50,6 +52,7 @@ Status Create(const fs::path& target, std::string_view bytes, const std::optiona
     // the caller looked is left alone; the name shows the whole file at once.
     std::error_code ec;
     fs::create_hard_link(*temporary, target, ec);
+    // A temporary that will not go is removed later as a stale one.
     std::error_code ignored;
     fs::remove(*temporary, ignored);
     if (ec == std::errc::file_exists) return Unexpected(ec.message());
@@ -83,18 +86,20 @@ Status CreateFileExclusively(const fs::path& target, std::string_view bytes, fs:
     return Create(target, bytes, permissions);
 }
 
-std::optional<std::string> ReadFirstLine(const fs::path& file, std::size_t limit) {
-    std::optional<std::string> line = os::ReadRegularFile(file, limit);
-    if (!line || line->empty()) return std::nullopt;
+os::SysResult<std::string> ReadFirstLine(const fs::path& file, std::size_t limit) {
+    os::SysResult<std::string> line = os::ReadRegularFile(file, limit);
+    if (!line) return line;
+    if (line->empty()) return Unexpected(make_error_code(FileError::Empty));
     const std::size_t cr = line->find('\r');
     if (cr != std::string::npos) line->resize(cr);
     return line;
 }
 
-std::optional<std::vector<std::string>> ReadLines(const fs::path& file, std::size_t limit) {
+os::SysResult<std::vector<std::string>> ReadLines(const fs::path& file, std::size_t limit) {
     // One byte more than allowed tells a file that is too large from one that fits.
-    const std::optional<std::string> bytes = os::ReadRegularFile(file, limit + 1);
-    if (!bytes || bytes->size() > limit) return std::nullopt;
+    const os::SysResult<std::string> bytes = os::ReadRegularFile(file, limit + 1);
+    if (!bytes) return Unexpected(bytes.error());
+    if (bytes->size() > limit) return Unexpected(std::make_error_code(std::errc::file_too_large));
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start < bytes->size()) {

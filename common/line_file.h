@@ -1,5 +1,7 @@
 #pragma once
 
+#include "file_error.h"
+#include "posix_file.h"
 #include "result.h"
 
 #include <filesystem>
@@ -39,14 +41,17 @@ Status CreateFileExclusively(const std::filesystem::path& target, std::string_vi
                              std::filesystem::perms permissions);
 
 // The first line of a regular file: the bytes before the first CR, or all of
-// them when there is none, reading at most `limit` bytes. Missing and empty
-// files, directories, devices, FIFOs, links of another user and read errors
-// give nothing; nothing blocks.
-std::optional<std::string> ReadFirstLine(const std::filesystem::path& file, std::size_t limit);
+// them when there is none, reading at most `limit` bytes; nothing blocks.
+// Whatever gives no line is an error: the system's (no_such_file_or_directory
+// for a missing file, as ReadRegularFile says for the rest), or
+// FileError::Empty for a file without a byte. The one partial result is a line
+// longer than `limit`, cut there: a caller that must not take part of a line
+// asks for one byte more than it takes.
+os::SysResult<std::string> ReadFirstLine(const std::filesystem::path& file, std::size_t limit);
 
-// Every line of a regular file, split at LF with a CR before it dropped. A
-// file larger than `limit` bytes, like one that cannot be read, gives nothing;
-// an empty file gives no lines.
-std::optional<std::vector<std::string>> ReadLines(const std::filesystem::path& file, std::size_t limit);
+// Every line of a regular file, split at LF with a CR before it dropped; an
+// empty file gives no lines. A file larger than `limit` bytes gives
+// file_too_large, one that cannot be read the system's error.
+os::SysResult<std::vector<std::string>> ReadLines(const std::filesystem::path& file, std::size_t limit);
 
 }  // namespace hall

@@ -1,10 +1,12 @@
 #include "modbus_config.h"
 
-#include "controller_config.h"
+#include "scene_files.h"
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
+#include <tuple>
 
 namespace hall {
 namespace {
@@ -108,31 +110,18 @@ Status TakeInput(const Words& words, ModbusInput& input) {
         if (!k) return Bad("zły numer wejścia czujnika");
         input.index = *k;
     } else if (words[3] == "klawisz") {
-        input.index = KeyIndex(words[4]);
-        if (input.index < 0) return Bad("zły klawisz");
+        const std::optional<int> key = KeyIndex(words[4]);
+        if (!key) return Bad("zły klawisz");
+        input.index = *key;
     } else {
         return Bad("oczekiwano czujnik albo klawisz");
     }
     return {};
 }
 
-Status TakeServerLine(const Words& words, const SourceLine& line, BmsServerConfig& server) {
+// The BMS server's keys take one value each.
+Status OneValue(const Words& words) {
     if (words.size() != 2) return Bad("oczekiwano jednej wartości");
-    const std::string_view key = words[0], value = words[1];
-    if (key == "klient_modbus") {
-        if (value.find('\0') != std::string_view::npos) return Bad("zły adres klienta");
-        server.clients.emplace_back(std::string(value), line);
-        return {};
-    }
-    if (key == "tylko_odczyt") {
-        if (value != "tak" && value != "nie") return Bad("zła wartość");
-        server.readOnly = value == "tak";
-        return {};
-    }
-    const auto address = config::HostAndPort(value, kModbusPort);
-    if (!address) return Bad("zły adres serwera");
-    server.on = true;
-    std::tie(server.host, server.port) = *address;
     return {};
 }
 
@@ -146,31 +135,50 @@ std::vector<int> Addresses(const ModbusOutput& output) {
 
 }  // namespace
 
-bool IsModbusKey(std::string_view key) {
-    return key == "modbus" || key == "cewki" || key == "obwod" || key == "rejestry" || key == "wejscie" ||
-           key == "serwer_modbus" || key == "klient_modbus" || key == "tylko_odczyt";
+Status TakeModbusDevice(const Words& words, const SourceLine& line, ModbusConfig& config) {
+    ModbusDevice device;
+    device.line = line;
+    if (Status taken = TakeDevice(words, device); !taken) return taken;
+    config.devices.push_back(std::move(device));
+    return {};
 }
 
-Status TakeModbusLine(const Words& words, const SourceLine& line, ModbusConfig& config) {
-    const std::string_view key = words[0];
-    if (key == "serwer_modbus" || key == "klient_modbus" || key == "tylko_odczyt")
-        return TakeServerLine(words, line, config.server);
-    if (key == "modbus") {
-        ModbusDevice device;
-        device.line = line;
-        if (Status taken = TakeDevice(words, device); !taken) return taken;
-        config.devices.push_back(std::move(device));
-    } else if (key == "wejscie") {
-        ModbusInput input;
-        input.line = line;
-        if (Status taken = TakeInput(words, input); !taken) return taken;
-        config.inputs.push_back(std::move(input));
-    } else {
-        ModbusOutput output;
-        output.line = line;
-        if (Status taken = TakeOutput(words, output); !taken) return taken;
-        config.outputs.push_back(std::move(output));
-    }
+Status TakeModbusOutput(const Words& words, const SourceLine& line, ModbusConfig& config) {
+    ModbusOutput output;
+    output.line = line;
+    if (Status taken = TakeOutput(words, output); !taken) return taken;
+    config.outputs.push_back(std::move(output));
+    return {};
+}
+
+Status TakeModbusInput(const Words& words, const SourceLine& line, ModbusConfig& config) {
+    ModbusInput input;
+    input.line = line;
+    if (Status taken = TakeInput(words, input); !taken) return taken;
+    config.inputs.push_back(std::move(input));
+    return {};
+}
+
+Status TakeBmsAddress(const Words& words, BmsServerConfig& server) {
+    if (Status one = OneValue(words); !one) return one;
+    const auto address = config::HostAndPort(words[1], kModbusPort);
+    if (!address) return Bad("zły adres serwera");
+    server.on = true;
+    std::tie(server.host, server.port) = *address;
+    return {};
+}
+
+Status TakeBmsClient(const Words& words, const SourceLine& line, BmsServerConfig& server) {
+    if (Status one = OneValue(words); !one) return one;
+    if (words[1].find('\0') != std::string_view::npos) return Bad("zły adres klienta");
+    server.clients.emplace_back(std::string(words[1]), line);
+    return {};
+}
+
+Status TakeBmsReadOnly(const Words& words, BmsServerConfig& server) {
+    if (Status one = OneValue(words); !one) return one;
+    if (words[1] != "tak" && words[1] != "nie") return Bad("zła wartość");
+    server.readOnly = words[1] == "tak";
     return {};
 }
 

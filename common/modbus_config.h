@@ -73,10 +73,18 @@ struct ModbusConfig {
     bool operator==(const ModbusConfig&) const = default;
 };
 
-// Whether a line's key is one of the Modbus lines above (the BMS server's too).
-bool IsModbusKey(std::string_view key);
-// Takes one such line, or says why it cannot (the reason alone: the caller names the line).
-Status TakeModbusLine(const config::Words& words, const SourceLine& line, ModbusConfig& config);
+// The readers of the lines above: each takes a line of its key (the words,
+// the key first) or says why it cannot (the reason alone: the caller names
+// the line). modbus:
+Status TakeModbusDevice(const config::Words& words, const SourceLine& line, ModbusConfig& config);
+// cewki, obwod, rejestry:
+Status TakeModbusOutput(const config::Words& words, const SourceLine& line, ModbusConfig& config);
+// wejscie:
+Status TakeModbusInput(const config::Words& words, const SourceLine& line, ModbusConfig& config);
+// serwer_modbus, klient_modbus, tylko_odczyt:
+Status TakeBmsAddress(const config::Words& words, BmsServerConfig& server);
+Status TakeBmsClient(const config::Words& words, const SourceLine& line, BmsServerConfig& server);
+Status TakeBmsReadOnly(const config::Words& words, BmsServerConfig& server);
 // What only the whole file tells: a mapping names a device that no line
 // declares, a lamp mapped twice, one output or input address used twice.
 // The error names the line.

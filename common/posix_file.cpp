@@ -40,16 +40,23 @@ SysResult<> WriteSyncClose(Descriptor& fd, std::string_view bytes) {
     return done ? closed : done;
 }
 
-// Owner and group first: changing them may clear permission bits. A writer
-// that may not give the file away keeps at least the group where it can.
-void ApplyIdentity(int fd, const FileIdentity& identity) {
+// Owner and group first: changing them may clear permission bits. Only root
+// may give a file away (and a user namespace may not even know the owner), so
+// a writer that cannot keeps the file as its own, with the group where it is
+// a member: the hall's other programs go on using it through its permission
+// bits. Those bits are the writer's own to set; failing that fails the write.
+SysResult<> ApplyIdentity(int fd, const FileIdentity& identity) {
     const auto owner = static_cast<uid_t>(identity.owner);
     const auto group = static_cast<gid_t>(identity.group);
+    const auto refused = [] { return errno == EPERM || errno == EINVAL; };
     struct stat own {};
-    if (::fstat(fd, &own) == 0 && (own.st_uid != owner || own.st_gid != group)) {
-        if (::fchown(fd, owner, group) != 0) (void)::fchown(fd, uid_t(-1), group);
+    if (::fstat(fd, &own) != 0) return LastError();
+    if ((own.st_uid != owner || own.st_gid != group) && ::fchown(fd, owner, group) != 0) {
+        if (!refused()) return LastError();
+        if (own.st_gid != group && ::fchown(fd, uid_t(-1), group) != 0 && !refused()) return LastError();
     }
-    (void)::fchmod(fd, static_cast<mode_t>(identity.permissions));
+    if (::fchmod(fd, static_cast<mode_t>(identity.permissions)) != 0) return LastError();
+    return {};
 }
 
 std::string RandomTag() {
@@ -96,9 +103,10 @@ SysResult<fs::path> FollowTrustedLinks(const fs::path& file) {
     return Refused(std::errc::too_many_symbolic_link_levels);
 }
 
-std::optional<FileIdentity> IdentityOf(const fs::path& file) {
+SysResult<FileIdentity> IdentityOf(const fs::path& file) {
     struct stat info {};
-    if (::lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    if (::lstat(file.c_str(), &info) != 0) return LastError();
+    if (!S_ISREG(info.st_mode)) return Refused(std::errc::invalid_argument);
     return FileIdentity{static_cast<fs::perms>(info.st_mode & 07777), long(info.st_uid), long(info.st_gid)};
 }
 
@@ -113,10 +121,12 @@ SysResult<fs::path> WriteTemporary(const fs::path& directory, std::string_view b
             if (errno == EEXIST) continue;
             return LastError();
         }
-        if (identity) ApplyIdentity(fd.get(), *identity);
-        const SysResult<> written = WriteSyncClose(fd, bytes);
+        SysResult<> written = identity ? ApplyIdentity(fd.get(), *identity) : SysResult<>();
+        if (written) written = WriteSyncClose(fd, bytes);
         if (written) return temporary;
-        ::unlink(temporary.c_str());
+        // The write's own failure is the one to report; a leftover that cannot
+        // go is removed later as a stale temporary.
+        (void)::unlink(temporary.c_str());
         return Unexpected(written.error());
     }
     return Refused(std::errc::file_exists);
@@ -130,7 +140,7 @@ SysResult<> WriteNewFile(const fs::path& file, std::string_view bytes, const std
     SysResult<> done;
     if (permissions && ::fchmod(fd.get(), mode) != 0) done = LastError();
     if (done) done = WriteSyncClose(fd, bytes);
-    if (!done) ::unlink(file.c_str());
+    if (!done) (void)::unlink(file.c_str());
     return done;
 }
 
@@ -176,13 +186,15 @@ SysResult<Descriptor> LockExclusively(const fs::path& file) {
     return fd;
 }
 
-std::optional<std::string> ReadRegularFile(const fs::path& file, std::size_t limit) {
+SysResult<std::string> ReadRegularFile(const fs::path& file, std::size_t limit) {
     const SysResult<fs::path> target = FollowTrustedLinks(file);
-    if (!target) return std::nullopt;
+    if (!target) return Unexpected(target.error());
     Descriptor fd(::open(target->c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
-    if (!fd.valid()) return std::nullopt;
+    if (!fd.valid()) return LastError();
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    if (::fstat(fd.get(), &info) != 0) return LastError();
+    if (S_ISDIR(info.st_mode)) return Refused(std::errc::is_a_directory);
+    if (!S_ISREG(info.st_mode)) return Refused(std::errc::invalid_argument);
     std::string bytes(limit, '\0');
     std::size_t got = 0;
     while (got < limit) {
@@ -190,7 +202,7 @@ std::optional<std::string> ReadRegularFile(const fs::path& file, std::size_t lim
         if (read == 0) break;
         if (read < 0) {
             if (errno == EINTR) continue;
-            return std::nullopt;
+            return LastError();
         }
         got += static_cast<std::size_t>(read);
     }

@@ -54,9 +54,9 @@ struct FileIdentity {
 // gives itself.
 SysResult<std::filesystem::path> FollowTrustedLinks(const std::filesystem::path& file);
 
-// The identity of the regular file `file` itself, never a link's target;
-// nothing when it is missing, a link or no regular file.
-std::optional<FileIdentity> IdentityOf(const std::filesystem::path& file);
+// The identity of the regular file `file` itself, never a link's target. A
+// link or anything else but a regular file gives invalid_argument.
+SysResult<FileIdentity> IdentityOf(const std::filesystem::path& file);
 
 // What every temporary file of the writers is named by, and six random characters.
 inline const std::string kTemporaryPrefix = ".hall-";
@@ -95,10 +95,11 @@ int RemoveStaleTemporaries(const std::filesystem::path& directory, std::chrono::
 SysResult<Descriptor> LockExclusively(const std::filesystem::path& file);
 
 // At most `limit` bytes from the start of `file`, reached through trusted
-// links only. Opening never blocks (a FIFO or a device gives nothing) and only
+// links only. Opening never blocks (a FIFO or a device is not waited on) and only
 // a regular file is read: the check is made on what was opened, and the final
 // name is opened without following a link, so nothing swapped in between can
-// slip through.
-std::optional<std::string> ReadRegularFile(const std::filesystem::path& file, std::size_t limit);
+// slip through. A directory gives is_a_directory, anything else that is no
+// regular file invalid_argument; a link of another user permission_denied.
+SysResult<std::string> ReadRegularFile(const std::filesystem::path& file, std::size_t limit);
 
 }  // namespace hall::os

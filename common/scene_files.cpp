@@ -31,7 +31,7 @@ SceneRead ParseSceneLine(std::string_view line) {
 }
 
 SceneRead ReadSceneFile(const std::filesystem::path& file) {
-    const std::optional<std::string> line = ReadFirstLine(file, kReadLimit);
+    const os::SysResult<std::string> line = ReadFirstLine(file, kReadLimit);
     SceneRead read = ParseSceneLine(line.value_or(std::string()));
     read.complete = read.complete && line.has_value();
     return read;
@@ -54,7 +54,7 @@ AssignmentRead ParseAssignmentLine(std::string_view line, int count) {
 }
 
 AssignmentRead ReadAssignmentFile(const std::filesystem::path& file, int count) {
-    const std::optional<std::string> line = ReadFirstLine(file, kReadLimit);
+    const os::SysResult<std::string> line = ReadFirstLine(file, kReadLimit);
     AssignmentRead read = ParseAssignmentLine(line.value_or(std::string()), count);
     read.complete = read.complete && line.has_value();
     return read;

@@ -119,7 +119,7 @@ LineRead ReadScheduleLine(const fs::path& file) {
     std::error_code ec;
     if (fs::status(file, ec).type() == fs::file_type::not_found) return {};
     for (const std::size_t limit : {kFirstReadLimit, kReadLimit}) {
-        std::optional<std::string> line = ReadFirstLine(file, limit);
+        os::SysResult<std::string> line = ReadFirstLine(file, limit);
         if (!line) return {{}, FileState::Unreadable};
         if (line->size() < limit) return {std::move(*line), FileState::Read};
     }

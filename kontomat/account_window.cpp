@@ -61,7 +61,7 @@ void AccountWindow::refuse(const QString& message) { hall::showMessage(this, mes
 void AccountWindow::generate() {
     const QString password = passwordField->text();
     const QString userName = userNameField->text();
-    const std::optional<std::filesystem::path> accountFile = hall::AccountFilePath(userName);
+    const hall::Result<std::filesystem::path> accountFile = hall::AccountFilePath(userName);
     if (!accountFile) {
         refuse(QStringLiteral("nieprawidłowa nazwa użytkownika"));
         return;

@@ -1,5 +1,6 @@
 #include "wiring.h"
 
+#include "config_keys.h"
 #include "discovery.h"
 #include "posix_file.h"
 #include "topics.h"
@@ -89,10 +90,8 @@ void Wiring::logStart() const {
 void Wiring::reload() {
     hall::Result<Setup> next = LoadSetup();
     const std::string file = hall::kControllerConfigPath.string();
-    if (next && next->config.useBroker != running_.config.useBroker)
-        next = hall::Unexpected(std::string("\"broker brak\" zmienia się tylko przy starcie"));
-    if (next && !(next->config.modbus.server == running_.config.modbus.server))
-        next = hall::Unexpected(std::string("serwer Modbus zmienia się tylko przy starcie"));
+    const hall::Status reloadable = next ? hall::CheckReload(running_.config, next->config) : hall::Status();
+    if (!reloadable) next = hall::Unexpected(reloadable.error());
     if (!next) {
         log_ << "nie wczytano ponownie " << file << ": " << next.error() << "; zostają dotychczasowe ustawienia"
              << std::endl;

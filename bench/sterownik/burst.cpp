@@ -170,9 +170,9 @@ hall::Status Send(DriverClient& client, const std::string& hall, Replaces& repla
 void CheckOutcome(const std::filesystem::path& hall, BurstFigures& figures) {
     const hall::LampsLit expected = RulesOutcome();
     figures.litExpected = hall::LitCount(expected);
-    const std::optional<hall::LampsLit> found = hall::ReadStateFile(hall / hall::kStateFilePath.filename());
+    const hall::os::SysResult<hall::LampsLit> found = hall::ReadStateFile(hall / hall::kStateFilePath.filename());
     if (found) figures.litFound = hall::LitCount(*found);
-    figures.asRules = found == expected;
+    figures.asRules = found && *found == expected;
 }
 
 // The hall and its controller started and ready, then the burst.

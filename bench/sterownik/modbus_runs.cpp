@@ -119,7 +119,7 @@ hall::Status LayOutModbusHall(const std::filesystem::path& hall, const std::stri
     const std::filesystem::path work = WorkingDirectory(hall);
     std::vector<std::string> keys(hall::kKeyCount, "0");
     for (const KeyInput& key : {kAllOn, kAllOff}) {
-        keys[hall::KeyIndex(key.key)] = std::to_string(key.scene);
+        keys[hall::KeyIndex(key.key).value()] = std::to_string(key.scene);
         hall::SceneBoxes boxes{};
         boxes.fill(key.lit ? 1 : 0);
         if (const hall::Status written = hall::WriteSceneFile(work / hall::SceneFilePath(key.scene), boxes); !written)

@@ -6,21 +6,18 @@
 
 namespace hall {
 
-std::optional<std::filesystem::path> AccountFilePath(const QString& userName) {
+Result<std::filesystem::path> AccountFilePath(const QString& userName) {
     const QByteArray encoded = QFile::encodeName(userName);
     // A name the file system would store as another name is no name at all.
-    if (QFile::decodeName(encoded) != userName) return std::nullopt;
+    if (QFile::decodeName(encoded) != userName) return Unexpected("nazwa nie ma dokładnej postaci nazwy pliku");
     const std::string bytes = encoded.toStdString();
-    if (!IsValidAccountName(bytes)) return std::nullopt;
-    try {
+    if (!IsValidAccountName(bytes)) return Unexpected("nazwa nie nadaje się na nazwę konta");
 #ifdef Q_OS_WIN
-        return std::filesystem::path(userName.toStdWString());
+    // Either form is the system's own, taken without a conversion that could fail.
+    return std::filesystem::path(userName.toStdWString());
 #else
-        return std::filesystem::path(bytes);
+    return std::filesystem::path(bytes);
 #endif
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
 }
 
 }  // namespace hall

@@ -43,13 +43,13 @@ void Controller::settle(TimePoint now) {
 }
 
 void Controller::stateFileChanged() {
-    if (const std::optional<hall::LampsLit> lamps = hall::ReadStateFile()) noticed(*lamps);
+    if (const hall::os::SysResult<hall::LampsLit> lamps = hall::ReadStateFile()) noticed(*lamps);
 }
 
 void Controller::connected() {
     publishedLamps_.reset();
     publishedZones_ = {};
-    if (const std::optional<hall::LampsLit> lamps = hall::ReadStateFile()) known(lamps);
+    if (const hall::os::SysResult<hall::LampsLit> lamps = hall::ReadStateFile()) known(*lamps);
     link_->publish(topics_.availability(true));
     if (hub_)
         for (const auto& [device, online] : hub_->availability()) link_->publish(topics_.device(device, online));

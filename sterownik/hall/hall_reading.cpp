@@ -12,7 +12,7 @@ ZoneFile ReadZone(int input) {
     const std::filesystem::path file = hall::SceneCommandFilePath(input);
     std::error_code ec;
     if (!std::filesystem::exists(std::filesystem::symlink_status(file, ec))) return {};
-    const std::optional<hall::LampsLit> lamps = hall::ReadStateFile(file);
+    const hall::os::SysResult<hall::LampsLit> lamps = hall::ReadStateFile(file);
     if (!lamps) return {ZoneFile::State::Unreadable, {}};
     return {ZoneFile::State::Read, *lamps};
 }
@@ -21,7 +21,7 @@ ZoneFile ReadZone(int input) {
 
 HallFiles ReadHallFiles(bool forScene) {
     HallFiles files;
-    files.lamps = hall::ReadStateFile();
+    if (const auto lamps = hall::ReadStateFile()) files.lamps = *lamps;
     for (int k = 1; k <= hall::kSensorCount; ++k) files.zones[k - 1] = ReadZone(k);
     const hall::DelayRead delay = hall::ReadDelayFile();
     files.delay = DelayInForce(delay);

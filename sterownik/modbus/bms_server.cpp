@@ -1,6 +1,6 @@
 #include "bms_server.h"
 
-#include "controller_config.h"
+#include "config_line.h"
 #include "detached.h"
 #include "handover.h"
 #include "posix_file.h"

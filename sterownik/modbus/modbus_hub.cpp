@@ -1,6 +1,6 @@
 #include "modbus_hub.h"
 
-#include "controller_config.h"
+#include "config_line.h"
 
 #include <algorithm>
 
@@ -26,15 +26,15 @@ bool SameWiring(Item a, Item b) {
 }
 template <class Item>
 bool SameWiring(const std::vector<Item>& a, const std::vector<Item>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Item& x, const Item& y) {
-        return SameWiring(x, y);
-    });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const Item& x, const Item& y) { return SameWiring(x, y); });
 }
 
 template <class Item>
 std::vector<Item> OfDevice(const std::vector<Item>& items, const std::string& device) {
     std::vector<Item> mine;
-    std::copy_if(items.begin(), items.end(), std::back_inserter(mine), [&](const Item& i) { return i.device == device; });
+    std::copy_if(items.begin(), items.end(), std::back_inserter(mine),
+                 [&](const Item& i) { return i.device == device; });
     return mine;
 }
 
@@ -103,7 +103,8 @@ void ModbusHub::startLink(Device& device) {
     hall::Result<std::unique_ptr<DeviceLink>> link = DeviceLink::Start(device.config, device.inputs);
     if (!link) return ended(device, link.error());
     device.link = std::move(*link);
-    device.watch = registrations_.watch(device.link->descriptor(), POLLIN, [this, &device](short) { readable(device); });
+    device.watch =
+        registrations_.watch(device.link->descriptor(), POLLIN, [this, &device](short) { readable(device); });
     showTo(device);
 }
 

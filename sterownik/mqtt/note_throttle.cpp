@@ -1,6 +1,6 @@
 #include "note_throttle.h"
 
-#include "controller_config.h"
+#include "config_line.h"
 
 namespace sterownik {
 namespace {

@@ -1,6 +1,6 @@
 #include "hall_rules.h"
 
-#include "controller_config.h"
+#include "config_line.h"
 #include "schedule_files.h"
 #include "text_number.h"
 

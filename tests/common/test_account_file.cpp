@@ -126,7 +126,9 @@ void TestAccountFile::writeEmptyPassword() {
     TestHall hall;
     QVERIFY(WriteAccountFile("anna", ""));
     QCOMPARE(TestHall::read(hall.workFile("anna")), QByteArray("\r\n"));
-    QCOMPARE(ReadAccountFile("anna"), std::optional<std::string>(""));
+    const os::SysResult<std::string> stored = ReadAccountFile("anna");
+    QVERIFY(stored);
+    QCOMPARE(*stored, std::string());
 }
 
 void TestAccountFile::read_data() {
@@ -148,7 +150,7 @@ void TestAccountFile::read() {
     QFETCH(QByteArray, stored);
     TestHall hall;
     QVERIFY(TestHall::write(hall.workFile("user"), content));
-    const std::optional<std::string> value = ReadAccountFile("user");
+    const os::SysResult<std::string> value = ReadAccountFile("user");
     QCOMPARE(bool(value), readable);
     if (value) QCOMPARE(QByteArray::fromStdString(*value), stored);
 }

@@ -29,7 +29,7 @@ void TestAccountName::path() {
     QFETCH(QString, name);
     QFETCH(bool, named);
     QFETCH(QByteArray, file);
-    const std::optional<std::filesystem::path> path = hall::AccountFilePath(name);
+    const hall::Result<std::filesystem::path> path = hall::AccountFilePath(name);
     QCOMPARE(path.has_value(), named);
     if (path) QCOMPARE(QByteArray::fromStdString(path->string()), file);
 }

@@ -164,16 +164,17 @@ void TestLampState::readFile() {
     QFETCH(QList<int>, lit);
     TestHall hall;
     QVERIFY(TestHall::write(hall.rootFile("actual.txt"), content));
-    const std::optional<LampsLit> read = ReadStateFile();
+    const os::SysResult<LampsLit> read = ReadStateFile();
     QCOMPARE(bool(read), readable);
     if (read) QCOMPARE(litLamps(*read), lit);
+    if (!read) QCOMPARE(read.error(), make_error_code(content.isEmpty() ? FileError::Empty : FileError::Damaged));
 }
 
 void TestLampState::readDirectoryOrMissing() {
     TestHall hall;
-    QVERIFY(!ReadStateFile());
+    QCOMPARE(ReadStateFile().error(), std::errc::no_such_file_or_directory);
     QVERIFY(QDir(hall.rootPath()).mkdir("actual.txt"));
-    QVERIFY(!ReadStateFile());
+    QCOMPARE(ReadStateFile().error(), std::errc::is_a_directory);
 }
 
 QTEST_APPLESS_MAIN(TestLampState)

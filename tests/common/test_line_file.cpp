@@ -15,6 +15,8 @@
 using namespace hall;
 namespace fs = std::filesystem;
 
+Q_DECLARE_METATYPE(std::error_code)
+
 namespace {
 
 constexpr auto kUnusualMode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
@@ -58,6 +60,8 @@ private slots:
     void lockedDirectoryRewritesInPlace();
     void longestNamesFit();
     void fifoGivesNothingAtOnce();
+    void readSaysWhy_data();
+    void readSaysWhy();
 };
 
 void TestLineFile::writesExactBytes() {
@@ -104,7 +108,7 @@ void TestLineFile::readerNeverSeesAPart() {
     std::atomic<int> reads{0};
     std::thread reader([&] {
         while (!done) {
-            const std::optional<std::string> line = ReadFirstLine("shared.txt", 4096);
+            const os::SysResult<std::string> line = ReadFirstLine("shared.txt", 4096);
             ++reads;
             if (!line || (*line != first && *line != second)) ++torn;
         }
@@ -119,7 +123,7 @@ void TestLineFile::readerNeverSeesAPart() {
 void TestLineFile::firstLineStopsAtLimit() {
     TestHall hall;
     QVERIFY(TestHall::write(hall.workFile("big"), QByteArray(100000, 'z')));
-    const std::optional<std::string> line = ReadFirstLine("big", 4096);
+    const os::SysResult<std::string> line = ReadFirstLine("big", 4096);
     QVERIFY(line);
     QCOMPARE(line->size(), std::size_t(4096));
 }
@@ -192,6 +196,36 @@ void TestLineFile::fifoGivesNothingAtOnce() {
     TestHall hall;
     QCOMPARE(::mkfifo("pipe", 0644), 0);
     QVERIFY(!ReadFirstLine("pipe", 4096));
+}
+
+// A read that gives nothing says why; an empty file has no first line, yet no lines.
+void TestLineFile::readSaysWhy_data() {
+    QTest::addColumn<QString>("file");  // "missing", "directory", "fifo" or its content
+    QTest::addColumn<bool>("allLines");
+    QTest::addColumn<std::error_code>("reason");
+    QTest::newRow("missing") << "missing" << false << std::make_error_code(std::errc::no_such_file_or_directory);
+    QTest::newRow("directory") << "directory" << false << std::make_error_code(std::errc::is_a_directory);
+    QTest::newRow("FIFO") << "fifo" << true << std::make_error_code(std::errc::invalid_argument);
+    QTest::newRow("empty") << "" << false << make_error_code(FileError::Empty);
+    QTest::newRow("empty, all lines") << "" << true << std::error_code();
+    QTest::newRow("at the limit") << "1234" << true << std::error_code();
+    QTest::newRow("over the limit") << "12345" << true << std::make_error_code(std::errc::file_too_large);
+}
+
+void TestLineFile::readSaysWhy() {
+    QFETCH(QString, file);
+    QFETCH(bool, allLines);
+    QFETCH(std::error_code, reason);
+    TestHall hall;
+    if (file == "directory")
+        QVERIFY(QDir(hall.workPath()).mkdir("f"));
+    else if (file == "fifo")
+        QCOMPARE(::mkfifo("f", 0644), 0);
+    else if (file != "missing")
+        QVERIFY(TestHall::write(hall.workFile("f"), file.toUtf8()));
+    const auto reasonOf = [](const auto& read) { return read ? std::error_code() : read.error(); };
+    const std::error_code got = allLines ? reasonOf(ReadLines("f", 4)) : reasonOf(ReadFirstLine("f", 4));
+    QVERIFY2(got == reason, got.message().c_str());
 }
 
 QTEST_APPLESS_MAIN(TestLineFile)

@@ -38,6 +38,8 @@ for file in "${expected[@]}"; do [ -f "$PREFIX/$file" ] || fail "not installed: 
 for file in bin/vuzo bin/zero bin/kontomat bin/nowa-hala libexec/hala-oswietlenie/uruchom; do
   [ -x "$PREFIX/$file" ] || fail "not executable: $file"
 done
+# A packaged program finds its libraries in the system's directories alone.
+sh "$SOURCE/tests/packaging/check_runpath.sh" --none "$PREFIX" >/dev/null || fail "a RUNPATH installed"
 
 # The defaults exactly as shipped, and nothing more (a new hall has no schedule).
 diff -r "$SOURCE/data/konfigurator" "$PREFIX/share/hala-oswietlenie/konfigurator" >/dev/null ||

@@ -47,7 +47,7 @@ Arrival EventOf(const QString& step) {
     const TimePoint at = TimePoint{} + std::chrono::milliseconds(step.section(':', 0, 0).toInt());
     const QString what = step.section(':', 1), arg = what.mid(1);
     switch (what[0].toLatin1()) {
-        case 'K': return {KeyPress{hall::KeyIndex(arg.toStdString())}, at, {}};
+        case 'K': return {KeyPress{hall::KeyIndex(arg.toStdString()).value()}, at, {}};
         case 'L': return {SetLamp{arg.chopped(1).toInt(), what.endsWith('+')}, at, {}};
         case 'C': return {SetScene{arg.toInt()}, at, {}};
         case 'W': return {AllOff{}, at, {}};

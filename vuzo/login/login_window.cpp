@@ -104,9 +104,9 @@ LoginWindow::Verdict LoginWindow::verdict() const {
     // A name that could reach outside the working directory or one of the
     // configurator's own files is nobody's account: their content is known.
     // So is a name without an exact file-name form.
-    const std::optional<std::filesystem::path> accountFile = hall::AccountFilePath(userNameField->text());
+    const hall::Result<std::filesystem::path> accountFile = hall::AccountFilePath(userNameField->text());
     if (!accountFile) return Verdict::UnknownUser;
-    const std::optional<std::string> stored = hall::ReadAccountFile(*accountFile);
+    const hall::os::SysResult<std::string> stored = hall::ReadAccountFile(*accountFile);
     if (!stored) return Verdict::UnknownUser;
 
     // Characters past the compared positions play no part, whatever they are.

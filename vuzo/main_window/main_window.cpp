@@ -192,7 +192,7 @@ void MainWindow::startUp() {
 
     // The plan shows only what the lamp state file says: without it, no lamp
     // is lit, whatever loading scene 1 painted.
-    const std::optional<hall::LampsLit> lit = hall::ReadStateFile();
+    const hall::os::SysResult<hall::LampsLit> lit = hall::ReadStateFile();
     statusPage->showLamps(lit.value_or(hall::LampsLit{}));
     if (!lit) startupProblems_ << hall::fileNameInMessage(hall::kStateFilePath);
 }

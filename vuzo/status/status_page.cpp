@@ -162,7 +162,7 @@ void StatusPage::setSensorMarkColour(int mark, const QColor& colour) { sensorMar
 QColor StatusPage::sensorMarkColour(int mark) const { return sensorMarks[mark]->fillColor(); }
 
 void StatusPage::statusTick() {
-    if (const std::optional<hall::LampsLit> lit = hall::ReadStateFile()) showLamps(*lit);
+    if (const hall::os::SysResult<hall::LampsLit> lit = hall::ReadStateFile()) showLamps(*lit);
 }
 
 bool StatusPage::eventFilter(QObject* watched, QEvent* event) {
