@@ -133,30 +133,29 @@ std::vector<int> Addresses(const ModbusOutput& output) {
     return addresses;
 }
 
+// One line into its list, with the line its errors will name.
+template <class Item>
+Status TakeInto(const Words& words, const SourceLine& line, std::vector<Item>& list,
+                Status (*take)(const Words&, Item&)) {
+    Item item;
+    item.line = line;
+    if (Status taken = take(words, item); !taken) return taken;
+    list.push_back(std::move(item));
+    return {};
+}
+
 }  // namespace
 
 Status TakeModbusDevice(const Words& words, const SourceLine& line, ModbusConfig& config) {
-    ModbusDevice device;
-    device.line = line;
-    if (Status taken = TakeDevice(words, device); !taken) return taken;
-    config.devices.push_back(std::move(device));
-    return {};
+    return TakeInto(words, line, config.devices, TakeDevice);
 }
 
 Status TakeModbusOutput(const Words& words, const SourceLine& line, ModbusConfig& config) {
-    ModbusOutput output;
-    output.line = line;
-    if (Status taken = TakeOutput(words, output); !taken) return taken;
-    config.outputs.push_back(std::move(output));
-    return {};
+    return TakeInto(words, line, config.outputs, TakeOutput);
 }
 
 Status TakeModbusInput(const Words& words, const SourceLine& line, ModbusConfig& config) {
-    ModbusInput input;
-    input.line = line;
-    if (Status taken = TakeInput(words, input); !taken) return taken;
-    config.inputs.push_back(std::move(input));
-    return {};
+    return TakeInto(words, line, config.inputs, TakeInput);
 }
 
 Status TakeBmsAddress(const Words& words, BmsServerConfig& server) {
