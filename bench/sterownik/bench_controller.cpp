@@ -189,12 +189,13 @@ int Unmeasured(std::string_view reason) {
 }
 
 // The whole run, or one part of it alone.
-enum class Part { All, Modbus, Bms };
+enum class Part { All, Modbus, Bms, Burst };
 
 hall::Status MeasurePart(Part part, int signals, const std::filesystem::path& root, Figures& figures) {
     switch (part) {
         case Part::Modbus: return MeasureModbus(root, signals, figures.modbus);
         case Part::Bms: return MeasureBms(root, {SignalWatch(signals)}, figures.bms);
+        case Part::Burst: return MeasureBurst(root, {SignalWatch(signals)}, figures.burst);
         case Part::All: break;
     }
     return Measure(signals, root, figures);
@@ -204,6 +205,7 @@ std::vector<Row> PartRows(Part part, const Figures& figures) {
     switch (part) {
         case Part::Modbus: return ModbusRows(figures.modbus);
         case Part::Bms: return BmsRows(figures.bms);
+        case Part::Burst: return BurstRows(figures.burst);
         case Part::All: break;
     }
     return ReportRows(figures);
@@ -227,14 +229,15 @@ int Run(Part part) {
 
 int main(int argc, char** argv) {
     const std::string_view option = argc == 2 ? argv[1] : "";
-    if (argc > 2 || (argc == 2 && option != "--modbus" && option != "--bms")) {
-        std::cerr << "użycie: bench_controller [--modbus | --bms]\n";
+    if (argc > 2 || (argc == 2 && option != "--modbus" && option != "--bms" && option != "--burst")) {
+        std::cerr << "użycie: bench_controller [--modbus | --bms | --burst]\n";
         return 2;
     }
     mosquitto_lib_init();
-    const bench::Part part = option == "--modbus" ? bench::Part::Modbus
-                             : option == "--bms"  ? bench::Part::Bms
-                                                  : bench::Part::All;
+    const bench::Part part = option == "--modbus"  ? bench::Part::Modbus
+                             : option == "--bms"   ? bench::Part::Bms
+                             : option == "--burst" ? bench::Part::Burst
+                                                   : bench::Part::All;
     const int status = bench::Run(part);
     mosquitto_lib_cleanup();
     return status;

@@ -13,6 +13,7 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <functional>
@@ -21,7 +22,6 @@
 #include <optional>
 #include <string>
 #include <thread>
-#include <atomic>
 
 namespace bench {
 namespace {

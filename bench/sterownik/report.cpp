@@ -107,7 +107,9 @@ std::string ActualFile(const BurstFigures& f) {
     return std::to_string(*f.litFound) + " lamps lit, the rules give " + std::to_string(f.litExpected);
 }
 
-std::vector<Row> Burst(const BurstFigures& f) {
+}  // namespace
+
+std::vector<Row> BurstRows(const BurstFigures& f) {
     const std::string burst = "burst, 1 hall, broker at default limits: ";
     const std::string logged = f.logged == f.events  ? "met"
                                : f.logged < f.events ? "NOT MET: " + std::to_string(f.events - f.logged) + " missing"
@@ -129,6 +131,8 @@ std::vector<Row> Burst(const BurstFigures& f) {
         {burst + "first event sent to last replace", f.lastWritten ? Ms(*f.lastWritten) : "- (none)", "", ""},
     };
 }
+
+namespace {
 
 // A goal of samples when there are some; without any, nothing is met.
 std::string Sampled(std::size_t count, const std::string& verdict) {
@@ -244,7 +248,7 @@ std::vector<Row> ModbusRows(const ModbusFigures& f) {
 
 std::vector<Row> ReportRows(const Figures& f) {
     std::vector<Row> rows;
-    for (const std::vector<Row>& part : {Floors(f), OneHall(f), ThisDisk(f.many), SlowDisk(f.slow), Burst(f.burst),
+    for (const std::vector<Row>& part : {Floors(f), OneHall(f), ThisDisk(f.many), SlowDisk(f.slow), BurstRows(f.burst),
                                          ModbusRows(f.modbus), BmsRows(f.bms)})
         rows.insert(rows.end(), part.begin(), part.end());
     return rows;

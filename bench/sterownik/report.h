@@ -116,6 +116,8 @@ std::vector<Row> ModbusRows(const ModbusFigures& figures);
 // The BMS rows alone: the client's reads a second, which must be some, and
 // the hall's p99 with the client within 10 % of its p99 without.
 std::vector<Row> BmsRows(const BmsFigures& figures);
+// The burst's rows alone.
+std::vector<Row> BurstRows(const BurstFigures& figures);
 
 // A Markdown table, its columns aligned.
 std::string FormatTable(const std::vector<Row>& rows);

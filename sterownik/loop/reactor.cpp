@@ -32,6 +32,11 @@ Reactor::Id Reactor::prepare(Prepare prepare) {
     return next_++;
 }
 
+Reactor::Id Reactor::interest(Interest interest) {
+    interests_.emplace(next_, std::move(interest));
+    return next_++;
+}
+
 Reactor::Id Reactor::after(TimePoint when, Timer timer) {
     timers_.emplace(next_, Pending{when, std::move(timer)});
     return next_++;
@@ -40,10 +45,12 @@ Reactor::Id Reactor::after(TimePoint when, Timer timer) {
 void Reactor::remove(Id id) {
     watches_.erase(id);
     prepares_.erase(id);
+    interests_.erase(id);
     timers_.erase(id);
 }
 
-// The timers due, then every part's preparation, in the order they registered.
+// The timers due, then every part's preparation, in the order they
+// registered, then what each part waits on.
 std::optional<TimePoint> Reactor::turn(TimePoint now) {
     std::vector<Id> due;
     for (const auto& [id, pending] : timers_)
@@ -66,6 +73,7 @@ std::optional<TimePoint> Reactor::turn(TimePoint now) {
         if (const std::optional<TimePoint> when = prepare(now)) earlier(*when);
     }
     for (const auto& entry : timers_) earlier(entry.second.when);
+    for (const auto& entry : interests_) entry.second();
     return until;
 }
 

@@ -26,11 +26,16 @@ public:
     // Runs before the wait; gives when the part next needs a turn, if at all.
     using Prepare = std::function<std::optional<TimePoint>(TimePoint now)>;
     using Timer = std::function<void()>;
+    // Runs after every part's preparation, right before the wait: a part whose
+    // descriptor or events follow from what the others did there (a
+    // publication queued while carrying out events) sets them here.
+    using Interest = std::function<void()>;
 
     Id watch(int fd, short events, Handler handler);
     // The same registration on another descriptor (-1: none for now) or for other events.
     void rewatch(Id id, int fd, short events);
     Id prepare(Prepare prepare);
+    Id interest(Interest interest);
     Id after(TimePoint when, Timer timer);
     // Any registration; an id already removed is ignored.
     void remove(Id id);
@@ -56,6 +61,7 @@ private:
     Id next_ = 1;
     std::map<Id, Watch> watches_;
     std::map<Id, Prepare> prepares_;
+    std::map<Id, Interest> interests_;
     std::map<Id, Pending> timers_;
     std::optional<int> status_;
 };
@@ -72,6 +78,7 @@ public:
         return keep(reactor_.watch(fd, events, std::move(handler)));
     }
     Reactor::Id prepare(Reactor::Prepare prepare) { return keep(reactor_.prepare(std::move(prepare))); }
+    Reactor::Id interest(Reactor::Interest interest) { return keep(reactor_.interest(std::move(interest))); }
     Reactor::Id after(TimePoint when, Reactor::Timer timer) { return keep(reactor_.after(when, std::move(timer))); }
     void rewatch(Reactor::Id id, int fd, short events) { reactor_.rewatch(id, fd, events); }
     void remove(Reactor::Id id);

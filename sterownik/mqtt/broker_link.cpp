@@ -71,6 +71,11 @@ hall::Status BrokerLink::start() {
     const hall::Result<Client> client = newClient();
     if (!client) return hall::Unexpected(client.error());
     registrations_.prepare([this](TimePoint now) { return tick(now); });
+    // After the controller has carried out its events: their publications make the socket wait for writing.
+    registrations_.interest([this] {
+        watched_ = socket();
+        registrations_.rewatch(socketWatch_, watched_, static_cast<short>(POLLIN | (wantsWrite() ? POLLOUT : 0)));
+    });
     socketWatch_ = registrations_.watch(-1, POLLIN, [this](short revents) { ready(revents); });
     return {};
 }
@@ -148,8 +153,6 @@ std::optional<TimePoint> BrokerLink::tick(TimePoint now) {
         lost("brak odpowiedzi w ciągu " + std::to_string(kConnectTime / std::chrono::seconds(1)) + " s");
     }
     if (socket() >= 0) checked(mosquitto_loop_misc(client_.get()));
-    watched_ = socket();
-    registrations_.rewatch(socketWatch_, watched_, static_cast<short>(POLLIN | (wantsWrite() ? POLLOUT : 0)));
     if (attempt_) return std::min(attemptSince_ + kConnectTime, now + kHousekeeping);
     return retryAt_ ? std::max(*retryAt_, now) : now + kHousekeeping;
 }
