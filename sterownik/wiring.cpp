@@ -33,7 +33,8 @@ Wiring::Wiring(Setup setup, std::ostream& log)
       controller_(TopicTable(running_.config), Discovery(running_.config, STEROWNIK_VERSION), log),
       signals_(reactor_, [this] { reload(); }),
       settling_(reactor_),
-      watch_(reactor_, [this] { controller_.stateFileChanged(); }, log),
+      watch_(
+          reactor_, [this] { controller_.stateFileChanged(); }, log),
       hub_(reactor_, controller_, log) {}
 
 int Wiring::run() {

@@ -61,9 +61,8 @@ struct StateWatch::Watcher {
     bool names(const inotify_event& event) const {
         // A full queue may have dropped the event that mattered.
         if (event.mask & IN_Q_OVERFLOW) return true;
-        return event.len > 0 && std::any_of(watches.begin(), watches.end(), [&](const Watched& w) {
-                   return w.wd == event.wd && w.name == event.name;
-               });
+        return event.len > 0 && std::any_of(watches.begin(), watches.end(),
+                                            [&](const Watched& w) { return w.wd == event.wd && w.name == event.name; });
     }
 };
 

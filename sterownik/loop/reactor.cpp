@@ -13,7 +13,8 @@ constexpr Duration kLongestWait = std::chrono::seconds(60);
 
 int Milliseconds(TimePoint now, TimePoint until) {
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
-    return static_cast<int>(std::clamp<long long>(wait, 0, std::chrono::duration_cast<std::chrono::milliseconds>(kLongestWait).count()));
+    return static_cast<int>(
+        std::clamp<long long>(wait, 0, std::chrono::duration_cast<std::chrono::milliseconds>(kLongestWait).count()));
 }
 
 }  // namespace
@@ -24,7 +25,8 @@ Reactor::Id Reactor::watch(int fd, short events, Handler handler) {
 }
 
 void Reactor::rewatch(Id id, int fd, short events) {
-    if (const auto found = watches_.find(id); found != watches_.end()) found->second.fd = fd, found->second.events = events;
+    if (const auto found = watches_.find(id); found != watches_.end())
+        found->second.fd = fd, found->second.events = events;
 }
 
 Reactor::Id Reactor::prepare(Prepare prepare) {

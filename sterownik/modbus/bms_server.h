@@ -34,8 +34,8 @@ public:
     // handed a socket over. Fails when the address cannot be listened on or a
     // client's address is no address.
     static hall::Result<std::unique_ptr<BmsServer>> Start(const hall::BmsServerConfig& config,
-                                                          std::optional<int> handed, loop::Reactor& reactor,
-                                                          View view, Command command, std::ostream& log);
+                                                          std::optional<int> handed, loop::Reactor& reactor, View view,
+                                                          Command command, std::ostream& log);
     ~BmsServer();
     BmsServer(const BmsServer&) = delete;
     BmsServer& operator=(const BmsServer&) = delete;
