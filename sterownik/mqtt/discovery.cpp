@@ -108,13 +108,17 @@ std::vector<Message> Discovery::messages() const {
             config["name"] = entity.name;
             config["unique_id"] = node_ + "_" + entity.object;
             // A lamp on a Modbus device is there while the hall and the device both are.
-            json availability = json::array({{{"topic", base_ + "/dostepnosc"}}});
+            // Home Assistant reads the payloads only inside each entry of the list.
+            const auto entry = [](const std::string& topic) {
+                return json{{"topic", topic}, {"payload_available", "online"}, {"payload_not_available", "offline"}};
+            };
+            json availability = json::array({entry(base_ + "/dostepnosc")});
             if (const auto device = lampDevices_.find(entity.object); device != lampDevices_.end())
-                availability.push_back({{"topic", base_ + "/modbus/" + device->second}});
+                availability.push_back(entry(base_ + "/modbus/" + device->second));
             config["availability"] = availability;
             config["availability_mode"] = "all";
-            config["payload_available"] = "online";
-            config["payload_not_available"] = "offline";
+            // A command is taken at QoS 1, as the controller subscribes: none is lost on the way.
+            if (config.contains("command_topic")) config["qos"] = 1;
             config["device"] = device;
             // A name that is not UTF-8 is refused at start; here it would only be replaced.
             message.payload = config.dump(-1, ' ', false, json::error_handler_t::replace);

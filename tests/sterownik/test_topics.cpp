@@ -102,12 +102,16 @@ void TestTopics::discovery() {
     QVERIFY2(on.size() == 125 && at != on.end(), wanted.c_str());
     QVERIFY(off[at - on.begin()].topic == wanted && off[at - on.begin()].payload.empty());
     const json parsed = json::parse(at->payload, nullptr, false);
-    keys += ";unique_id=" + node + "_" + object +
-            ";availability_mode=all;payload_available=online;payload_not_available=offline";
+    keys += ";unique_id=" + node + "_" + object + ";availability_mode=all";
     // Lamp 12 hangs on a Modbus device: there while the hall and the device are.
-    json availability = json::array({{{"topic", "hala/Łódź/hala1/dostepnosc"}}});
-    if (object == "lampa_12") availability.push_back({{"topic", "hala/Łódź/hala1/modbus/szafa1"}});
+    const auto entry = [](const char* topic) {
+        return json{{"topic", topic}, {"payload_available", "online"}, {"payload_not_available", "offline"}};
+    };
+    json availability = json::array({entry("hala/Łódź/hala1/dostepnosc")});
+    if (object == "lampa_12") availability.push_back(entry("hala/Łódź/hala1/modbus/szafa1"));
     QVERIFY(parsed["availability"] == availability);
+    QVERIFY(!parsed.contains("payload_available"));
+    QCOMPARE(parsed.value("qos", 0), parsed.contains("command_topic") ? 1 : 0);
     for (const QString& pair : keys.replace("P/", "hala/Łódź/hala1/").split(';'))
         QCOMPARE(QString::fromStdString(parsed.value(pair.section('=', 0, 0).toStdString(), "")), pair.section('=', 1));
     QVERIFY(parsed["device"] == json({{"identifiers", json::array({node.toStdString()})},
