@@ -5,7 +5,7 @@
 cd "$1/sterownik" || exit 2
 allowed() {
   case "$1" in
-    loop) echo "" ;;
+    loop | ledger) echo "" ;;
     rules) echo "loop" ;;
     mqtt) echo "loop rules" ;;
     modbus) echo "loop rules hall/hall_view.h" ;;
@@ -13,7 +13,7 @@ allowed() {
   esac
 }
 status=0
-for folder in loop rules mqtt modbus hall; do
+for folder in loop rules mqtt modbus hall ledger; do
   for file in "$folder"/*.h "$folder"/*.cpp; do
     [ -e "$file" ] || continue
     sed -n 's/^#include "\(.*\)"$/\1/p' "$file" | while read -r header; do
