@@ -27,20 +27,18 @@ void LampFigures::add(const LampFigures& more) {
 
 void LampCounts::start(const hall::LampsLit& lamps, WallTime now, const std::optional<LastSeen>& last) {
     started_ = true;
-    if (!last) {
-        last_ = {now, lamps};
-        return;
-    }
-    last_ = *last;
-    if (now > last_.at) count(last_.at, now, true);
-    for (int i = 0; i < hall::kLampCount; ++i)
-        if (lamps[i] && !last_.lamps[i]) gained_[calendar_.dayOf(now)].lamps[i].add({0, 1, 0});
-    last_ = {now, lamps};
+    last_ = last.value_or(LastSeen{now, lamps});
+    moveTo(lamps, now, true);
 }
 
 void LampCounts::observe(const hall::LampsLit& lamps, WallTime now) {
     if (!started_) return start(lamps, now, std::nullopt);
-    if (now > last_.at) count(last_.at, now, false);
+    moveTo(lamps, now, false);
+}
+
+// The time since the last look, then the lamps switched on since.
+void LampCounts::moveTo(const hall::LampsLit& lamps, WallTime now, bool gap) {
+    if (now > last_.at) count(last_.at, now, gap);
     for (int i = 0; i < hall::kLampCount; ++i)
         if (lamps[i] && !last_.lamps[i]) gained_[calendar_.dayOf(now)].lamps[i].add({0, 1, 0});
     last_ = {now, lamps};

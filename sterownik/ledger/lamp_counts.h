@@ -77,6 +77,7 @@ public:
     const LastSeen& last() const { return last_; }
 
 private:
+    void moveTo(const hall::LampsLit& lamps, WallTime now, bool gap);
     void count(WallTime from, WallTime to, bool gap);
 
     const Calendar& calendar_;

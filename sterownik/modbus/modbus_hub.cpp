@@ -157,11 +157,13 @@ void ModbusHub::take(Device& device, const DeviceLink::Report& report) {
         }
         case Kind::Ended: return ended(device, report.reason);
     }
-    const bool online = report.kind == Kind::Online;
-    if (available_[device.config.name] != online) {
-        available_[device.config.name] = online;
-        listener_.deviceAvailable(device.config.name, online);
-    }
+    setAvailable(device, report.kind == Kind::Online);
+}
+
+void ModbusHub::setAvailable(const Device& device, bool online) {
+    if (available_[device.config.name] == online) return;
+    available_[device.config.name] = online;
+    listener_.deviceAvailable(device.config.name, online);
 }
 
 // The worker is gone: the device counts as away until a new one reaches it.
@@ -173,10 +175,7 @@ void ModbusHub::ended(Device& device, const std::string& why) {
     registrations_.remove(device.watch);
     device.link.reset();
     tell(device.edges.lost());
-    if (available_[device.config.name]) {
-        available_[device.config.name] = false;
-        listener_.deviceAvailable(device.config.name, false);
-    }
+    setAvailable(device, false);
     device.restartTimer = registrations_.after(Clock::now() + device.restart, [this, &device] { startLink(device); });
     device.restart = std::min(device.restart * 2, kLongestRestart);
 }

@@ -51,6 +51,7 @@ private:
     void take(Device& device, const DeviceLink::Report& report);
     void ended(Device& device, const std::string& why);
     void tell(const std::vector<InputEdges::Change>& changes);
+    void setAvailable(const Device& device, bool online);
 
     loop::Registrations registrations_;
     ModbusListener& listener_;
