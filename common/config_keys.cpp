@@ -132,6 +132,7 @@ Status ReadLampTopic(const Words& words, ConfigReading& r) {
 Status ReadDevice(const Words& words, ConfigReading& r) { return TakeModbusDevice(words, r.line, r.config.modbus); }
 Status ReadOutput(const Words& words, ConfigReading& r) { return TakeModbusOutput(words, r.line, r.config.modbus); }
 Status ReadInput(const Words& words, ConfigReading& r) { return TakeModbusInput(words, r.line, r.config.modbus); }
+Status ReadWatch(const Words& words, ConfigReading& r) { return TakeModbusLampWatch(words, r.line, r.config.modbus); }
 Status ReadServer(const Words& words, ConfigReading& r) { return TakeBmsAddress(words, r.config.modbus.server); }
 Status ReadClient(const Words& words, ConfigReading& r) { return TakeBmsClient(words, r.line, r.config.modbus.server); }
 Status ReadReadOnly(const Words& words, ConfigReading& r) { return TakeBmsReadOnly(words, r.config.modbus.server); }
@@ -154,7 +155,7 @@ bool SameServerReadOnly(const ControllerConfig& a, const ControllerConfig& b) {
 
 constexpr std::optional<StartOnly> kReloads = std::nullopt;
 
-const std::array<ConfigKey, 20> kKeys = {{
+const std::array<ConfigKey, 22> kKeys = {{
     {"broker", KeyCount::Once, ReadBroker, StartOnly{SameBrokerUse, kBrokerAtStart}},
     {"nazwa", KeyCount::Once, ReadName, kReloads},
     {"uzytkownik", KeyCount::Once, ReadUser, kReloads},
@@ -172,6 +173,8 @@ const std::array<ConfigKey, 20> kKeys = {{
     {"obwod", KeyCount::Many, ReadOutput, kReloads},
     {"rejestry", KeyCount::Many, ReadOutput, kReloads},
     {"wejscie", KeyCount::Many, ReadInput, kReloads},
+    {"awarie", KeyCount::Many, ReadWatch, kReloads},
+    {"zwrotne", KeyCount::Many, ReadWatch, kReloads},
     {"serwer_modbus", KeyCount::Once, ReadServer, StartOnly{SameServerAddress, kServerAtStart}},
     {"klient_modbus", KeyCount::Many, ReadClient, StartOnly{SameServerClients, kServerAtStart}},
     {"tylko_odczyt", KeyCount::Once, ReadReadOnly, StartOnly{SameServerReadOnly, kServerAtStart}},

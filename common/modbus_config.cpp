@@ -119,6 +119,25 @@ Status TakeInput(const Words& words, ModbusInput& input) {
     return {};
 }
 
+Status TakeWatch(const Words& words, ModbusLampWatch& watch) {
+    watch.readBack = words[0] == "zwrotne";
+    if (watch.readBack && words.size() == 5 && words[4] == "wejsciowe") return Bad("\"wejsciowe\" tylko w awarie");
+    if (words.size() != 4 && !(!watch.readBack && words.size() == 5))
+        return Bad(watch.readBack ? "oczekiwano urządzenia, adresu i lamp"
+                                  : "oczekiwano urządzenia, adresu, lamp i, nieobowiązkowo, \"wejsciowe\"");
+    if (words.size() == 5 && words[4] != "wejsciowe") return Bad("oczekiwano \"wejsciowe\" po lampach");
+    watch.inputRegisters = words.size() == 5;
+    watch.device = std::string(words[1]);
+    const std::optional<int> address = Number(words[2], 0, kModbusAddressLimit);
+    if (!address) return Bad("zły adres");
+    watch.address = *address;
+    const std::optional<std::vector<int>> lamps = LampList(words[3]);
+    if (!lamps) return Bad("zła lista lamp");
+    watch.lamps = *lamps;
+    if (watch.address + WatchSpan(watch) - 1 > kModbusAddressLimit) return Bad("adres ponad 65535");
+    return {};
+}
+
 // The BMS server's keys take one value each.
 Status OneValue(const Words& words) {
     if (words.size() != 2) return Bad("oczekiwano jednej wartości");
@@ -156,6 +175,15 @@ Status TakeModbusOutput(const Words& words, const SourceLine& line, ModbusConfig
 
 Status TakeModbusInput(const Words& words, const SourceLine& line, ModbusConfig& config) {
     return TakeInto(words, line, config.inputs, TakeInput);
+}
+
+Status TakeModbusLampWatch(const Words& words, const SourceLine& line, ModbusConfig& config) {
+    return TakeInto(words, line, config.watches, TakeWatch);
+}
+
+int WatchSpan(const ModbusLampWatch& watch) {
+    const int lamps = static_cast<int>(watch.lamps.size());
+    return watch.readBack ? lamps : (lamps + kLampsPerRegister - 1) / kLampsPerRegister;
 }
 
 Status TakeBmsAddress(const Words& words, BmsServerConfig& server) {
@@ -203,6 +231,13 @@ Status CheckModbus(const ModbusConfig& config) {
         if (!known(input.device)) return Bad(LineError(input.line, "nieznane urządzenie"));
         if (!inputAddresses.insert({input.device, input.address}).second)
             return Bad(LineError(input.line, "wejście już przypisane"));
+    }
+    std::set<std::pair<bool, int>> watched;  // readBack, lamp
+    for (const ModbusLampWatch& watch : config.watches) {
+        if (!known(watch.device)) return Bad(LineError(watch.line, "nieznane urządzenie"));
+        for (const int lamp : watch.lamps)
+            if (!watched.insert({watch.readBack, lamp}).second)
+                return Bad(LineError(watch.line, "lampa " + std::to_string(lamp) + " już obserwowana"));
     }
     return {};
 }

@@ -52,6 +52,25 @@ struct ModbusInput {
     bool operator==(const ModbusInput&) const = default;
 };
 
+// Lamp failures, read from a device every second:
+//   awarie NAZWA ADRES LAMPY [wejsciowe]   one bit per lamp from ADRES up, 16 a register, bit 0 the first
+//                                         lamp listed; 1 a failure (as DALI gateways show them); holding
+//                                         registers, or input registers with "wejsciowe"
+//   zwrotne NAZWA ADRES LAMPY              one discrete input per lamp, its real state (a contactor's
+//                                         auxiliary contact)
+struct ModbusLampWatch {
+    bool readBack = false;  // zwrotne
+    bool inputRegisters = false;
+    std::string device;
+    int address = 0;
+    std::vector<int> lamps;  // as in the outputs' lines
+    SourceLine line;
+    bool operator==(const ModbusLampWatch&) const = default;
+};
+inline constexpr int kLampsPerRegister = 16;
+// How many registers (awarie) or inputs (zwrotne) a watch reads from its address.
+int WatchSpan(const ModbusLampWatch& watch);
+
 // The hall served to the building management system:
 //   serwer_modbus ADRES:PORT     on, listening there (or on the socket systemd hands over)
 //   klient_modbus ADRES          only these clients (repeatable; 127.0.0.1 and ::1 without the line)
@@ -69,6 +88,7 @@ struct ModbusConfig {
     std::vector<ModbusDevice> devices;
     std::vector<ModbusOutput> outputs;
     std::vector<ModbusInput> inputs;
+    std::vector<ModbusLampWatch> watches;
     BmsServerConfig server;
     bool operator==(const ModbusConfig&) const = default;
 };
@@ -81,12 +101,15 @@ Status TakeModbusDevice(const config::Words& words, const SourceLine& line, Modb
 Status TakeModbusOutput(const config::Words& words, const SourceLine& line, ModbusConfig& config);
 // wejscie:
 Status TakeModbusInput(const config::Words& words, const SourceLine& line, ModbusConfig& config);
+// awarie, zwrotne:
+Status TakeModbusLampWatch(const config::Words& words, const SourceLine& line, ModbusConfig& config);
 // serwer_modbus, klient_modbus, tylko_odczyt:
 Status TakeBmsAddress(const config::Words& words, BmsServerConfig& server);
 Status TakeBmsClient(const config::Words& words, const SourceLine& line, BmsServerConfig& server);
 Status TakeBmsReadOnly(const config::Words& words, BmsServerConfig& server);
 // What only the whole file tells: a mapping names a device that no line
-// declares, a lamp mapped twice, one output or input address used twice.
+// declares, a lamp mapped twice, one output or input address used twice, a
+// lamp in two failure lines of one kind.
 // The error names the line.
 Status CheckModbus(const ModbusConfig& config);
 

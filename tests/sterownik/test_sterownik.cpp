@@ -305,7 +305,8 @@ void TestSterownik::badConfigurationLine_data() {
           "rejestry szafa 100 1,x", "rejestry szafa 100 9 1", "wejscie szafa 0 czujnik 1", "wejscie szafa 1 klawisz G1",
           "wejscie szafa 1 lampa 3", "modbus szafa 127.0.0.1", "modbus a/b 127.0.0.1",
           "modbus d 127.0.0.1 odpytywanie 4", "modbus d 127.0.0.1 jednostka 256", "modbus d 127.0.0.1:0",
-          "modbus d 127.0.0.1 limit"})
+          "modbus d 127.0.0.1 limit", "awarie brak 0 5", "awarie szafa 65535 1-17", "awarie szafa 0 5 wyjsciowe",
+          "zwrotne szafa 0 5 wejsciowe", "zwrotne szafa 65530 1-7", "zwrotne szafa 0 0"})
         QTest::newRow(line) << QByteArray(line);
     QTest::newRow("NUL in a value") << QByteArray("uzytkownik a\0b", 14);
     QTest::newRow("control bytes in an option") << QByteArray("modbus d 127.0.0.1 \xff\x1f 5");
