@@ -7,10 +7,6 @@
 namespace sterownik::ledger {
 namespace {
 
-std::int64_t Saturated(std::int64_t total, std::int64_t more) {
-    return more > kCounterLimit - total ? kCounterLimit : total + more;
-}
-
 // mW × ms is µJ; a product past the limit stops there.
 std::int64_t Energy(std::int64_t milliwatts, std::int64_t ms) {
     if (milliwatts == 0 || ms == 0) return 0;
@@ -18,12 +14,6 @@ std::int64_t Energy(std::int64_t milliwatts, std::int64_t ms) {
 }
 
 }  // namespace
-
-void LampFigures::add(const LampFigures& more) {
-    litMs = Saturated(litMs, more.litMs);
-    switchOns = Saturated(switchOns, more.switchOns);
-    energyMicrojoules = Saturated(energyMicrojoules, more.energyMicrojoules);
-}
 
 void LampCounts::start(const hall::LampsLit& lamps, WallTime now, const std::optional<LastSeen>& last) {
     started_ = true;
@@ -59,7 +49,7 @@ void LampCounts::count(WallTime from, WallTime to, bool gap) {
         const std::int64_t ms = (end - from).count();
         DayFigures& day = gained_[calendar_.dayOf(from)];
         if (gap) {
-            day.gapMs = Saturated(day.gapMs, ms);
+            day.gapMs = hall::SaturatedSum(day.gapMs, ms);
         } else {
             for (int i = 0; i < hall::kLampCount; ++i)
                 if (last_.lamps[i]) day.lamps[i].add({ms, 0, Energy(milliwatts_[i], ms)});

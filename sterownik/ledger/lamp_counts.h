@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lamp_state.h"
+#include "ledger_records.h"
 
 #include <array>
 #include <chrono>
@@ -10,9 +10,12 @@
 
 namespace sterownik::ledger {
 
-// The ledger counts on the wall clock, in milliseconds: its days are the hall's local dates.
-using WallTime = std::chrono::sys_time<std::chrono::milliseconds>;
-using LocalDay = std::chrono::local_days;
+using hall::DayFigures;
+using hall::kCounterLimit;
+using hall::LampFigures;
+using hall::LastSeen;
+using hall::LocalDay;
+using hall::WallTime;
 
 // The hall's calendar, given by the wiring (the system's time zone) or a test.
 class Calendar {
@@ -23,34 +26,8 @@ public:
     virtual WallTime nextDay(WallTime at) const = 0;
 };
 
-// The largest value a counter holds: SQLite's largest integer. A counter
-// stops there rather than wrap, as DALI-2 gear's own counters do.
-inline constexpr std::int64_t kCounterLimit = INT64_MAX;
-
-// One lamp's figures, over a day or in total, in whole units so that no sum drifts.
-struct LampFigures {
-    std::int64_t litMs = 0;
-    std::int64_t switchOns = 0;
-    std::int64_t energyMicrojoules = 0;  // 3.6e12 to the kWh
-    // Each counter stops at kCounterLimit.
-    void add(const LampFigures& more);
-    bool operator==(const LampFigures&) const = default;
-};
-
-struct DayFigures {
-    std::array<LampFigures, hall::kLampCount> lamps{};
-    std::int64_t gapMs = 0;  // no controller ran
-    bool operator==(const DayFigures&) const = default;
-};
-
 // Rated power per lamp, in watts; nothing: hours but no energy.
 using Powers = std::array<std::optional<double>, hall::kLampCount>;
-
-// What the ledger last knew, to go on from after a restart.
-struct LastSeen {
-    WallTime at;
-    hall::LampsLit lamps{};
-};
 
 // Lit time, switch-ons and energy of every lamp, by the hall's local day.
 // No I/O and no clock: the lamps as read and the time come in, the figures
