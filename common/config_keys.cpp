@@ -14,6 +14,7 @@ using config::Number;
 using config::Words;
 
 constexpr std::string_view kBrokerAtStart = "\"broker brak\" zmienia się tylko przy starcie";
+constexpr std::string_view kLedgerAtStart = "dziennik zmienia się tylko przy starcie";
 constexpr std::string_view kServerAtStart = "serwer Modbus zmienia się tylko przy starcie";
 
 Unexpected<std::string> Bad(std::string reason) { return Unexpected(std::move(reason)); }
@@ -129,6 +130,41 @@ Status ReadLampTopic(const Words& words, ConfigReading& r) {
     return TakeTopic(words[2], true, command.topic, r);
 }
 
+Status ReadLedger(const Words& words, ConfigReading& r) {
+    return OneValue(words, [&](std::string_view text) {
+        if (text == "brak") {
+            r.config.ledgerFile.reset();
+            return true;
+        }
+        r.config.ledgerFile = std::filesystem::path(std::string(text));
+        return text.find('\0') == std::string_view::npos;
+    });
+}
+
+// A value for each lamp of a list; a later line wins for a lamp.
+Status TakeLampValues(std::string_view lampList, double value, std::array<std::optional<double>, kLampCount>& slots) {
+    const std::optional<std::vector<int>> lamps = config::LampList(lampList);
+    if (!lamps) return Bad("zła lista lamp");
+    for (const int n : *lamps) slots[n - 1] = value;
+    return {};
+}
+
+// moc LAMPY WATY
+Status ReadPower(const Words& words, ConfigReading& r) {
+    if (words.size() != 3) return Bad("oczekiwano lamp i mocy w watach");
+    const std::optional<double> watts = config::Decimal(words[2], 1e6);
+    if (!watts) return Bad("zła moc");
+    return TakeLampValues(words[1], *watts, r.config.lampWatts);
+}
+
+// zywotnosc GODZINY [LAMPY]
+Status ReadLife(const Words& words, ConfigReading& r) {
+    if (words.size() != 2 && words.size() != 3) return Bad("oczekiwano godzin i, nieobowiązkowo, lamp");
+    const std::optional<int> hours = Number(words[1], 1, 10'000'000);
+    if (!hours) return Bad("zła liczba godzin");
+    return TakeLampValues(words.size() == 3 ? words[2] : "1-108", *hours, r.config.ratedHours);
+}
+
 Status ReadDevice(const Words& words, ConfigReading& r) { return TakeModbusDevice(words, r.line, r.config.modbus); }
 Status ReadOutput(const Words& words, ConfigReading& r) { return TakeModbusOutput(words, r.line, r.config.modbus); }
 Status ReadInput(const Words& words, ConfigReading& r) { return TakeModbusInput(words, r.line, r.config.modbus); }
@@ -146,6 +182,7 @@ bool SameServerAddress(const ControllerConfig& a, const ControllerConfig& b) {
     const BmsServerConfig &x = a.modbus.server, &y = b.modbus.server;
     return x.on == y.on && x.host == y.host && x.port == y.port;
 }
+bool SameLedger(const ControllerConfig& a, const ControllerConfig& b) { return a.ledgerFile == b.ledgerFile; }
 bool SameServerClients(const ControllerConfig& a, const ControllerConfig& b) {
     return a.modbus.server.clients == b.modbus.server.clients;
 }
@@ -155,7 +192,7 @@ bool SameServerReadOnly(const ControllerConfig& a, const ControllerConfig& b) {
 
 constexpr std::optional<StartOnly> kReloads = std::nullopt;
 
-const std::array<ConfigKey, 22> kKeys = {{
+const std::array<ConfigKey, 25> kKeys = {{
     {"broker", KeyCount::Once, ReadBroker, StartOnly{SameBrokerUse, kBrokerAtStart}},
     {"nazwa", KeyCount::Once, ReadName, kReloads},
     {"uzytkownik", KeyCount::Once, ReadUser, kReloads},
@@ -168,6 +205,9 @@ const std::array<ConfigKey, 22> kKeys = {{
     {"lampa", KeyCount::PerInput, ReadLampTopic, kReloads},
     {"wykrywanie", KeyCount::Once, ReadDiscovery, kReloads},
     {"prefiks_wykrywania", KeyCount::Once, ReadDiscoveryPrefix, kReloads},
+    {"dziennik", KeyCount::Once, ReadLedger, StartOnly{SameLedger, kLedgerAtStart}},
+    {"moc", KeyCount::Many, ReadPower, kReloads},
+    {"zywotnosc", KeyCount::Many, ReadLife, kReloads},
     {"modbus", KeyCount::Many, ReadDevice, kReloads},
     {"cewki", KeyCount::Many, ReadOutput, kReloads},
     {"obwod", KeyCount::Many, ReadOutput, kReloads},

@@ -1,5 +1,8 @@
 #include "config_words.h"
 
+#include "lamp_state.h"
+
+#include <algorithm>
 #include <charconv>
 #include <system_error>
 
@@ -50,6 +53,37 @@ std::optional<std::pair<std::string, int>> HostAndPort(std::string_view text, in
     const std::optional<int> number = Number(port, 1, 65535);
     if (!number) return std::nullopt;
     return std::pair{std::string(host), *number};
+}
+
+// "1-16", "1,3,5-9": lamps 1 to 108, each once, in the order given.
+std::optional<std::vector<int>> LampList(std::string_view text) {
+    std::vector<int> lamps;
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        const std::size_t dash = item.find('-');
+        const std::optional<int> first = Number(item.substr(0, dash), 1, kLampCount);
+        const std::optional<int> last =
+            dash == std::string_view::npos ? first : Number(item.substr(dash + 1), 1, kLampCount);
+        if (!first || !last || *last < *first) return std::nullopt;
+        for (int n = *first; n <= *last; ++n) {
+            if (std::find(lamps.begin(), lamps.end(), n) != lamps.end()) return std::nullopt;
+            lamps.push_back(n);
+        }
+        if (comma == std::string_view::npos) return lamps;
+        text.remove_prefix(comma + 1);
+    }
+}
+
+// A positive decimal number, with a dot or a comma, at most `high`.
+std::optional<double> Decimal(std::string_view text, double high) {
+    std::string dotted(text);
+    std::replace(dotted.begin(), dotted.end(), ',', '.');
+    double value = 0;
+    const auto [end, error] = std::from_chars(dotted.data(), dotted.data() + dotted.size(), value);
+    if (error != std::errc() || end != dotted.data() + dotted.size() || !(value > 0) || value > high)
+        return std::nullopt;
+    return value;
 }
 
 }  // namespace hall::config

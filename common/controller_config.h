@@ -2,6 +2,7 @@
 
 #include "config_line.h"
 #include "lamp_state.h"
+#include "ledger_records.h"
 #include "modbus_config.h"
 #include "result.h"
 #include "scene_files.h"
@@ -9,6 +10,7 @@
 #include <array>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -46,6 +48,11 @@ struct ControllerConfig {
     // controller can make; an error then names the line as the reader's do.
     std::map<std::string, SourceLine, std::less<>> topicLines;
     ModbusConfig modbus;
+    // The ledger of the lamps' hours, switch-ons, energy and failures; nothing: none kept.
+    std::optional<std::filesystem::path> ledgerFile = kLedgerPath;
+    // Each lamp's rated power in watts and rated life in hours; nothing: not given.
+    std::array<std::optional<double>, kLampCount> lampWatts{};
+    std::array<std::optional<double>, kLampCount> ratedHours{};
     bool operator==(const ControllerConfig&) const = default;
 };
 
@@ -63,6 +70,9 @@ bool IsValidHallName(std::string_view name);
 //   lampa N TEMAT [WŁĄCZ WYŁĄCZ]       (N 1..108; ON and OFF by default)
 //   wykrywanie tak|nie                 (tak by default)
 //   prefiks_wykrywania PREFIKS         (homeassistant by default; no "/" at either end)
+//   dziennik PLIK | brak               (dziennik.sqlite by default; brak: no ledger)
+//   moc LAMPY WATY                     (a later line wins for a lamp)
+//   zywotnosc GODZINY [LAMPY]          (every lamp without a list)
 //   and the Modbus devices and their outputs and inputs (modbus_config.h)
 // A key given twice, an unknown key, a bad value, or a topic used for two
 // inputs, or shared by a lamp and an input, is an error naming the line's

@@ -11,6 +11,7 @@
 namespace hall {
 namespace {
 
+using config::LampList;
 using config::Number;
 using config::Words;
 
@@ -20,26 +21,6 @@ bool IsDeviceName(std::string_view name) {
     return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
     });
-}
-
-// "1-16", "1,3,5-9": lamps 1 to 108, each once, in the order given.
-std::optional<std::vector<int>> LampList(std::string_view text) {
-    std::vector<int> lamps;
-    while (true) {
-        const std::size_t comma = text.find(',');
-        const std::string_view item = text.substr(0, comma);
-        const std::size_t dash = item.find('-');
-        const std::optional<int> first = Number(item.substr(0, dash), 1, kLampCount);
-        const std::optional<int> last =
-            dash == std::string_view::npos ? first : Number(item.substr(dash + 1), 1, kLampCount);
-        if (!first || !last || *last < *first) return std::nullopt;
-        for (int n = *first; n <= *last; ++n) {
-            if (std::find(lamps.begin(), lamps.end(), n) != lamps.end()) return std::nullopt;
-            lamps.push_back(n);
-        }
-        if (comma == std::string_view::npos) return lamps;
-        text.remove_prefix(comma + 1);
-    }
 }
 
 // The options after a device's address: "jednostka N", "odpytywanie MS", "limit MS", each at most once.
