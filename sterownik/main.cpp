@@ -1,8 +1,9 @@
 // The hall's controller: motion sensors, wall keys and the switch-off delay
 // carried out on ../actual.txt, the lamps driven over MQTT and Modbus. Runs
 // in the hall's konfigurator/ directory until SIGTERM or SIGINT; SIGHUP reads
-// sterownik.conf again.
+// sterownik.conf again. "sterownik raport" reports from the hall's ledger.
 #include "posix_file.h"
+#include "report.h"
 #include "setup.h"
 #include "signals.h"
 #include "wiring.h"
@@ -11,8 +12,11 @@
 #include <mosquitto.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <iostream>
+#include <string_view>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -21,7 +25,14 @@ const std::filesystem::path kLockPath = "sterownik.lock";
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> arguments(argv + std::min(argc, 1), argv + argc);
+    if (!arguments.empty() && arguments.front() == "raport")
+        return sterownik::ledger::RunReport({arguments.begin() + 1, arguments.end()}, std::cout, std::cerr);
+    if (!arguments.empty()) {
+        std::cerr << "sterownik: nieznany argument: " << arguments.front() << " (jedyny to raport)\n";
+        return 2;
+    }
     hall::Result<sterownik::Setup> setup = sterownik::LoadSetup();
     if (!setup) {
         std::cerr << "sterownik: " << setup.error() << '\n';

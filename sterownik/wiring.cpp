@@ -12,6 +12,8 @@ namespace {
 
 // A writer is done with its temporary file within a second or two.
 constexpr std::chrono::seconds kStaleTemporary{60};
+// A stop waits this long at most for the ledger's last commit.
+constexpr std::chrono::seconds kLedgerPatience{2};
 
 void RemoveLeftovers(std::ostream& log) {
     int removed = 0;
@@ -30,6 +32,7 @@ int ConfigurationError(const std::string& error) {
 Wiring::Wiring(Setup setup, std::ostream& log)
     : running_(std::move(setup)),
       log_(log),
+      upkeep_(reactor_, running_.config, log),
       controller_(TopicTable(running_.config), Discovery(running_.config, STEROWNIK_VERSION), log),
       signals_(reactor_, [this] { reload(); }),
       settling_(reactor_),
@@ -46,6 +49,7 @@ int Wiring::run() {
         broker_ = std::make_unique<BrokerLink>(running_.link, controller_, reactor_, log_);
         if (const hall::Status ready = broker_->start(); !ready) return ConfigurationError(ready.error());
         controller_.attach(broker_.get());
+        upkeep_.attach(broker_.get());
     }
     settling_.prepare([this](TimePoint now) {
         controller_.settle(now);
@@ -63,11 +67,13 @@ int Wiring::run() {
     }
     logStart();
     RemoveLeftovers(log_);
+    controller_.attach(&upkeep_);
     controller_.start(Clock::now());
     watch_.start();
     controller_.attach(&hub_);
     hub_.configure(running_.config.modbus);
     const int status = reactor_.run(log_);
+    upkeep_.close(kLedgerPatience);
     if (broker_) {
         log_ << "zatrzymano: " << broker_->will().topic << " " << broker_->will().payload << std::endl;
         broker_->close();
@@ -110,6 +116,8 @@ void Wiring::reload() {
     // A new connection subscribes and publishes everything anew by itself.
     if (relink && broker_) broker_->reconfigure(running_.link);
     if (rewire) hub_.configure(running_.config.modbus);
+    // The upkeep first: the controller's new connection publishes the upkeep's topics too.
+    upkeep_.reconfigure(running_.config);
     controller_.reconfigure(TopicTable(running_.config), Discovery(running_.config, STEROWNIK_VERSION));
 }
 

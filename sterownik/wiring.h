@@ -3,6 +3,7 @@
 #include "bms_server.h"
 #include "broker_link.h"
 #include "controller.h"
+#include "lamp_upkeep.h"
 #include "modbus_hub.h"
 #include "reactor.h"
 #include "setup.h"
@@ -31,6 +32,7 @@ private:
     Setup running_;
     std::ostream& log_;
     loop::Reactor reactor_;
+    LampUpkeep upkeep_;
     Controller controller_;
     loop::SignalPart signals_;
     std::unique_ptr<BrokerLink> broker_;

@@ -59,6 +59,7 @@ void Controller::connected() {
     for (const Message& message : discovery_.messages()) link_->publish(message);
     publishLamps();
     publishZones();
+    if (upkeep_) upkeep_->connected();
 }
 
 // Only gathered here: the group is carried out once the waiting messages are read.
@@ -135,10 +136,15 @@ void Controller::deviceAvailable(const std::string& device, bool online) {
     if (link_ && link_->connected()) link_->publish(topics_.device(device, online));
 }
 
+void Controller::lampSignals(const std::vector<LampSignal>& readings) {
+    if (upkeep_) upkeep_->lampSignals(readings);
+}
+
 // The devices' outputs follow the lamps, whoever switched them.
 void Controller::known(const std::optional<hall::LampsLit>& lamps) {
     known_ = lamps;
     if (hub_ && known_) hub_->show(*known_);
+    if (upkeep_ && known_) upkeep_->lampsKnown(*known_);
 }
 
 void Controller::noticed(const hall::LampsLit& lamps) {

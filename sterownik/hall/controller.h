@@ -4,6 +4,7 @@
 #include "discovery.h"
 #include "hall_rules.h"
 #include "hall_view.h"
+#include "lamp_upkeep.h"
 #include "modbus_hub.h"
 #include "note_throttle.h"
 #include "topics.h"
@@ -27,6 +28,8 @@ public:
         : topics_(std::move(topics)), discovery_(std::move(discovery)), log_(log) {}
 
     void attach(BrokerLink* link) { link_ = link; }
+    // The upkeep follows every change of the lamps, and every new connection.
+    void attach(LampUpkeep* upkeep) { upkeep_ = upkeep; }
     // The Modbus devices whose outputs follow the lamps; nothing: none.
     void attach(ModbusHub* hub);
     void start(TimePoint now);
@@ -46,6 +49,7 @@ public:
     void received(std::string_view topic, std::string_view payload, bool retained) override;
     void arrived(const Event& event, const std::string& source) override;
     void deviceAvailable(const std::string& device, bool online) override;
+    void lampSignals(const std::vector<LampSignal>& readings) override;
 
 private:
     void carryOut(const Outcome& outcome, const HallFiles& files);
@@ -64,6 +68,7 @@ private:
     std::ostream& log_;
     BrokerLink* link_ = nullptr;
     ModbusHub* hub_ = nullptr;
+    LampUpkeep* upkeep_ = nullptr;
     std::vector<Arrival> pending_;
     NoteThrottle ignored_;
     bool delayReadable_ = true;

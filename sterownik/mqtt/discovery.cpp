@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <set>
 
 namespace sterownik {
 namespace {
@@ -27,13 +28,60 @@ std::string Hex(std::uint32_t value) {
     return hex;
 }
 
-// One entity: its component, object id, name, and the keys of its kind.
+// One entity: its component, object id, name, and the keys of its kind;
+// one that is not there is removed, should an earlier run have published it.
 struct Entity {
     std::string_view component;
     std::string object;
     std::string name;
     json keys;
+    bool present = true;
 };
+
+// The ledger's: the energy that Home Assistant's energy dashboard takes, the
+// power, each lamp's hours, and the failures of the lamps that are watched.
+void AddLedgerEntities(std::vector<Entity>& entities, const std::string& base, bool ledger,
+                       const std::set<int>& watched) {
+    entities.push_back({"sensor",
+                        "energia",
+                        "Energia",
+                        {{"state_topic", base + "/energia"},
+                         {"device_class", "energy"},
+                         {"state_class", "total_increasing"},
+                         {"unit_of_measurement", "kWh"}},
+                        ledger});
+    entities.push_back({"sensor",
+                        "moc",
+                        "Moc",
+                        {{"state_topic", base + "/moc"},
+                         {"device_class", "power"},
+                         {"state_class", "measurement"},
+                         {"unit_of_measurement", "W"}},
+                        ledger});
+    for (int n = 1; n <= hall::kLampCount; ++n) {
+        const std::string lamp = base + "/lampa/" + std::to_string(n);
+        const std::string object = "lampa_" + std::to_string(n);
+        entities.push_back({"sensor",
+                            object + "_godziny",
+                            "Lampa " + std::to_string(n) + " godziny",
+                            {{"state_topic", lamp + "/godziny"},
+                             {"device_class", "duration"},
+                             {"unit_of_measurement", "h"},
+                             {"state_class", "total_increasing"},
+                             {"entity_category", "diagnostic"},
+                             {"enabled_by_default", false}},
+                            ledger});
+        entities.push_back({"binary_sensor",
+                            object + "_awaria",
+                            "Lampa " + std::to_string(n) + " awaria",
+                            {{"state_topic", lamp + "/awaria"},
+                             {"payload_on", "ON"},
+                             {"payload_off", "OFF"},
+                             {"device_class", "problem"},
+                             {"entity_category", "diagnostic"}},
+                            watched.contains(n)});
+    }
+}
 
 std::vector<Entity> Entities(const std::string& base) {
     std::vector<Entity> entities;
@@ -88,9 +136,12 @@ Discovery::Discovery(const hall::ControllerConfig& config, std::string version)
       node_(NodeId(config.name)),
       hallName_(config.name),
       version_(std::move(version)),
-      on_(config.discovery) {
+      on_(config.discovery),
+      ledger_(config.ledgerFile.has_value()) {
     for (const hall::ModbusOutput& output : config.modbus.outputs)
         for (const int lamp : output.lamps) lampDevices_["lampa_" + std::to_string(lamp)] = output.device;
+    for (const hall::ModbusLampWatch& watch : config.modbus.watches)
+        watched_.insert(watch.lamps.begin(), watch.lamps.end());
 }
 
 std::vector<Message> Discovery::messages() const {
@@ -100,10 +151,12 @@ std::vector<Message> Discovery::messages() const {
                          {"manufacturer", "VELTRONA"},
                          {"model", "sterownik"}};
     std::vector<Message> messages;
-    for (Entity& entity : Entities(base_)) {
+    std::vector<Entity> entities = Entities(base_);
+    AddLedgerEntities(entities, base_, ledger_, watched_);
+    for (Entity& entity : entities) {
         const std::string component(entity.component);
         Message message{prefix_ + "/" + component + "/" + node_ + "/" + entity.object + "/config", ""};
-        if (on_) {
+        if (on_ && entity.present) {
             json& config = entity.keys;
             config["name"] = entity.name;
             config["unique_id"] = node_ + "_" + entity.object;

@@ -4,6 +4,7 @@
 #include "topics.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +17,10 @@ namespace sterownik {
 std::string NodeId(std::string_view name);
 
 // Home Assistant's MQTT discovery for one hall, as one device: 108 lights,
-// 8 occupancy sensors (the zones), 8 scenes and the all-off button, each a
-// retained configuration at <prefix>/<component>/<node id>/<object id>/config.
+// 8 occupancy sensors (the zones), 8 scenes and the all-off button; with a
+// ledger, the energy, the power and each lamp's hours; the failures of the
+// lamps that Modbus lines watch. Each a retained configuration at
+// <prefix>/<component>/<node id>/<object id>/config.
 class Discovery {
 public:
     Discovery(const hall::ControllerConfig& config, std::string version);
@@ -33,6 +36,8 @@ private:
     std::string hallName_;
     std::string version_;
     bool on_;
+    bool ledger_;
+    std::set<int> watched_;                           // lamps whose failures are read
     std::map<std::string, std::string> lampDevices_;  // "lampa_12" → the Modbus device that drives it
 };
 

@@ -115,7 +115,8 @@ std::vector<std::string> TopicTable::subscriptions() const {
 
 std::vector<std::string> TopicTable::ownTopics() const {
     std::vector<std::string> topics = ownInputs();
-    for (const char* out : {"/lampa/+", "/stan", "/strefa/+", "/dostepnosc", "/modbus/+"})
+    for (const char* out : {"/lampa/+", "/stan", "/strefa/+", "/dostepnosc", "/modbus/+", "/energia", "/moc",
+                            "/lampa/+/godziny", "/lampa/+/awaria"})
         topics.push_back(prefix_ + out);
     return topics;
 }
@@ -139,6 +140,21 @@ Message TopicTable::availability(bool online) const { return {prefix_ + "/dostep
 
 Message TopicTable::device(const std::string& device, bool online) const {
     return {prefix_ + "/modbus/" + device, online ? "online" : "offline"};
+}
+
+Message TopicTable::energy(std::int64_t microjoules) const {
+    return {prefix_ + "/energia", hall::DecimalText(static_cast<double>(microjoules) / hall::kMicrojoulesPerKwh, 3)};
+}
+
+Message TopicTable::power(double watts) const { return {prefix_ + "/moc", hall::DecimalText(watts, 0)}; }
+
+Message TopicTable::hours(int n, std::int64_t litMs) const {
+    return {prefix_ + "/lampa/" + std::to_string(n) + "/godziny",
+            hall::DecimalText(static_cast<double>(litMs) / hall::kMsPerHour, 2)};
+}
+
+Message TopicTable::failure(int n, bool failed) const {
+    return {prefix_ + "/lampa/" + std::to_string(n) + "/awaria", failed ? "ON" : "OFF"};
 }
 
 }  // namespace sterownik

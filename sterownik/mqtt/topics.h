@@ -4,6 +4,7 @@
 #include "events.h"
 #include "result.h"
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -35,6 +36,10 @@ struct Message {
 //        P/strefa/<1..8>      ON while the zone is held, else OFF
 //        P/dostepnosc         online; offline at a clean stop and as the last will
 //        P/modbus/<NAZWA>     online while the Modbus device answers, else offline
+//        P/energia            the hall's energy since its ledger began, kWh, 3 decimals
+//        P/moc                the rated power of the lit lamps, W, whole
+//        P/lampa/<1..108>/godziny   the lamp's lit hours, 2 decimals
+//        P/lampa/<1..108>/awaria    ON while the lamp has failed, else OFF
 // Everything out is retained and sent with QoS 1.
 class TopicTable {
 public:
@@ -52,6 +57,10 @@ public:
     Message zone(int input, bool held) const;
     Message availability(bool online) const;
     Message device(const std::string& device, bool online) const;
+    Message energy(std::int64_t microjoules) const;
+    Message power(double watts) const;
+    Message hours(int n, std::int64_t litMs) const;
+    Message failure(int n, bool failed) const;
 
 private:
     std::vector<std::string> ownInputs() const;

@@ -74,6 +74,26 @@ bool LampFailures::failed(int lamp) const {
     return (bit != reported_.end() && bit->second) || (readBack != readBacks_.end() && readBack->second.failed);
 }
 
+bool LampFailures::assume(int lamp, FailureKind kind) {
+    if (kind == FailureKind::Reported) {
+        const auto bit = reported_.find(lamp);
+        if (bit == reported_.end()) return false;
+        bit->second = true;
+        return true;
+    }
+    const auto readBack = readBacks_.find(lamp);
+    if (readBack == readBacks_.end()) return false;
+    readBack->second.failed = true;
+    return true;
+}
+
+std::set<int> LampFailures::watched() const {
+    std::set<int> lamps;
+    for (const auto& [lamp, bit] : reported_) lamps.insert(lamp);
+    for (const auto& [lamp, readBack] : readBacks_) lamps.insert(lamp);
+    return lamps;
+}
+
 void LampFailures::compare(int lamp, ReadBack& readBack, bool lit, TimePoint now, std::vector<Change>& changes) {
     if (!readBack.value) return;
     if (*readBack.value == lit) {

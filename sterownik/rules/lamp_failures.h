@@ -50,6 +50,11 @@ public:
     // and their readings are ignored.
     std::vector<Change> watch(const std::set<int>& reported, const std::set<int>& readBack);
     bool failed(int lamp) const;  // either kind
+    // A failure begun before a restart: it lasts until a read shows the lamp
+    // sound. False when the lamp is not watched for it any more.
+    bool assume(int lamp, FailureKind kind);
+    // The lamps watched, either way.
+    std::set<int> watched() const;
 
 private:
     struct ReadBack {

@@ -5,11 +5,12 @@
 cd "$1/sterownik" || exit 2
 allowed() {
   case "$1" in
-    loop | ledger) echo "" ;;
+    loop) echo "" ;;
+    ledger) echo "loop" ;;
     rules) echo "loop" ;;
     mqtt) echo "loop rules" ;;
     modbus) echo "loop rules hall/hall_view.h" ;;
-    hall) echo "loop rules mqtt modbus" ;;
+    hall) echo "loop rules mqtt modbus ledger" ;;
   esac
 }
 status=0

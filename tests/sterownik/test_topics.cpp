@@ -33,6 +33,7 @@ private slots:
     void reader();
     void discovery_data();
     void discovery();
+    void ledgerFigures();
 };
 
 // "P/" stands for hala/Łódź/hala1/. No event: one log line.
@@ -85,6 +86,20 @@ void TestTopics::discovery_data() {
                            << "name=Scena 3;command_topic=P/scena/set;payload_on=3";
     QTest::newRow("button") << "button/wylacz"
                             << "name=Wyłącz oświetlenie;command_topic=P/wylacz/set";
+    QTest::newRow("energy, as the energy dashboard takes it")
+        << "sensor/energia"
+        << "name=Energia;state_topic=P/energia;device_class=energy;state_class=total_increasing;"
+           "unit_of_measurement=kWh";
+    QTest::newRow("power") << "sensor/moc"
+                           << "name=Moc;state_topic=P/moc;device_class=power;state_class=measurement;"
+                              "unit_of_measurement=W";
+    QTest::newRow("hours") << "sensor/lampa_7_godziny"
+                           << "name=Lampa 7 godziny;state_topic=P/lampa/7/godziny;device_class=duration;"
+                              "unit_of_measurement=h;state_class=total_increasing;entity_category=diagnostic";
+    QTest::newRow("a watched lamp's failure")
+        << "binary_sensor/lampa_7_awaria"
+        << "name=Lampa 7 awaria;state_topic=P/lampa/7/awaria;payload_on=ON;payload_off=OFF;device_class=problem;"
+           "entity_category=diagnostic";
 }
 
 // Switched off: the same topics, empty.
@@ -93,13 +108,14 @@ void TestTopics::discovery() {
     QFETCH(QString, keys);
     hall::ControllerConfig config = Config();
     config.modbus.outputs.push_back({hall::ModbusOutputKind::Coils, "szafa1", 0, {12}, 1, 0, {}});
+    config.modbus.watches.push_back({false, false, "szafa1", 0, {7}, {}});
     const std::vector<Message> on = Discovery(config, "1.9").messages();
     config.discovery = false;
     const std::vector<Message> off = Discovery(config, "1.9").messages();
     const QString node = "hala___d__hala1_468d5fcc", object = topic.section('/', 1);
     const std::string wanted = ("homeassistant/" + topic.replace('/', "/" + node + "/") + "/config").toStdString();
     const auto at = std::find_if(on.begin(), on.end(), [&](const Message& m) { return m.topic == wanted; });
-    QVERIFY2(on.size() == 125 && at != on.end(), wanted.c_str());
+    QVERIFY2(on.size() == 125 + 2 + 2 * 108 && at != on.end(), wanted.c_str());
     QVERIFY(off[at - on.begin()].topic == wanted && off[at - on.begin()].payload.empty());
     const json parsed = json::parse(at->payload, nullptr, false);
     keys += ";unique_id=" + node + "_" + object + ";availability_mode=all";
@@ -120,6 +136,25 @@ void TestTopics::discovery() {
                                       {"manufacturer", "VELTRONA"},
                                       {"model", "sterownik"}}));
     QVERIFY(NodeId("a/b") != NodeId("a_b") && NodeId("a/b") != NodeId("a.b"));
+    QCOMPARE(parsed.value("enabled_by_default", true), !object.endsWith("_godziny"));
+    // Without a ledger, or a lamp unwatched, the entity is removed.
+    const std::string unwatched = "homeassistant/binary_sensor/" + node.toStdString() + "/lampa_8_awaria/config";
+    QVERIFY(
+        std::any_of(on.begin(), on.end(), [&](const Message& m) { return m.topic == unwatched && m.payload.empty(); }));
+    config.discovery = true;
+    config.ledgerFile.reset();
+    const bool ledgers = object == "energia" || object == "moc" || object.endsWith("_godziny");
+    QCOMPARE(Discovery(config, "1.9").messages()[at - on.begin()].payload.empty(), ledgers);
+}
+
+// 108 lamps at 58 W for ten minutes, and one of them: rounded, never cut, with a dot.
+void TestTopics::ledgerFigures() {
+    const TopicTable topics(Config());
+    QCOMPARE(topics.energy(108 * 58'000 * 600'000LL), (Message{"hala/Łódź/hala1/energia", "1.044"}));
+    QCOMPARE(topics.energy(3'599'999'999'999).payload, "1.000");
+    QCOMPARE(topics.hours(7, 600'000), (Message{"hala/Łódź/hala1/lampa/7/godziny", "0.17"}));
+    QCOMPARE(topics.power(108 * 58.5).payload, "6318");
+    QCOMPARE(topics.failure(40, true), (Message{"hala/Łódź/hala1/lampa/40/awaria", "ON"}));
 }
 
 QTEST_APPLESS_MAIN(TestTopics)
