@@ -1,6 +1,7 @@
 #include "device_link.h"
 
 #include "detached.h"
+#include "lamp_watch.h"
 
 #include <modbus/modbus.h>
 #include <sys/socket.h>
@@ -23,6 +24,7 @@ constexpr Duration kLongestRetry = 10s;
 // as written: a connection that died, or a module that restarted behind a
 // gateway, shows there.
 constexpr Duration kOutputCheck = 1s;
+constexpr Duration kWatchInterval = 1s;
 
 // The device answered, with an exception: the request, not the link, is at fault.
 bool IsException(int error) { return error >= EMBXILFUN && error <= EMBXGTAR; }
@@ -37,6 +39,7 @@ struct DeviceLink::Worker {
     const hall::ModbusDevice device;
     const std::vector<hall::ModbusInput> inputs;
     const std::vector<InputRead> reads;
+    const std::vector<hall::ModbusLampWatch> watches;
     loop::Handover<Report> reports;
 
     std::mutex mutex;
@@ -53,12 +56,12 @@ struct DeviceLink::Worker {
     bool dirty = false;     // the outputs not yet written on this connection
     std::vector<OutputWrite> outputs;
     std::optional<std::vector<bool>> levels;  // as last reported on this connection
-    std::set<std::size_t> refusedOutputs, refusedInputs;
+    std::set<std::size_t> refusedOutputs, refusedInputs, refusedWatches;
     Duration backoff = kFirstRetry;
-    TimePoint retryAt{}, nextPoll{};
+    TimePoint retryAt{}, nextPoll{}, nextWatch{};
 
-    Worker(hall::ModbusDevice d, std::vector<hall::ModbusInput> i)
-        : device(std::move(d)), inputs(std::move(i)), reads(InputReads(inputs)) {}
+    Worker(hall::ModbusDevice d, std::vector<hall::ModbusInput> i, std::vector<hall::ModbusLampWatch> w)
+        : device(std::move(d)), inputs(std::move(i)), reads(InputReads(inputs)), watches(std::move(w)) {}
     ~Worker() {
         if (context) modbus_free(context);
     }
@@ -71,6 +74,8 @@ struct DeviceLink::Worker {
     hall::Status writeAll();
     hall::Status poll();
     hall::Status checkOutputs();
+    hall::Status readWatches();
+    TimePoint nextRequest() const { return watches.empty() ? nextPoll : std::min(nextPoll, nextWatch); }
     hall::Status failed(const hall::Unexpected<std::string>& reason);
     void answered();
     // -1 and errno as libmodbus gives them.
@@ -79,11 +84,24 @@ struct DeviceLink::Worker {
         const std::vector<std::uint8_t> bits(values.begin(), values.end());
         return modbus_write_bits(context, address, static_cast<int>(bits.size()), bits.data());
     }
+    // Into `values`, one a register or an input; -1 and errno as libmodbus gives them.
+    int readWatch(const hall::ModbusLampWatch& watch, std::vector<std::uint16_t>& values) const {
+        const int count = hall::WatchSpan(watch);
+        values.assign(static_cast<std::size_t>(count), 0);
+        if (!watch.readBack)
+            return (watch.inputRegisters ? modbus_read_input_registers : modbus_read_registers)(context, watch.address,
+                                                                                                count, values.data());
+        std::vector<std::uint8_t> bits(values.size(), 0);
+        const int got = modbus_read_input_bits(context, watch.address, count, bits.data());
+        std::copy(bits.begin(), bits.end(), values.begin());
+        return got;
+    }
 };
 
 hall::Result<std::unique_ptr<DeviceLink>> DeviceLink::Start(hall::ModbusDevice device,
-                                                            std::vector<hall::ModbusInput> inputs) {
-    auto worker = std::make_shared<Worker>(std::move(device), std::move(inputs));
+                                                            std::vector<hall::ModbusInput> inputs,
+                                                            std::vector<hall::ModbusLampWatch> watches) {
+    auto worker = std::make_shared<Worker>(std::move(device), std::move(inputs), std::move(watches));
     if (worker->reports.descriptor() < 0)
         return hall::Unexpected("nie można utworzyć kolejki zdarzeń: " + worker->reports.error().message());
     const hall::ModbusDevice& d = worker->device;
@@ -94,11 +112,11 @@ hall::Result<std::unique_ptr<DeviceLink>> DeviceLink::Start(hall::ModbusDevice d
         modbus_set_response_timeout(worker->context, static_cast<std::uint32_t>(limit.count() / 1000),
                                     static_cast<std::uint32_t>(limit.count() % 1000 * 1000)) != 0)
         return Said(errno);
-    const hall::Status started = loop::StartDetached([worker] { worker->run(); },
-                                                     [worker](const std::string& why) {
-                                                         if (!worker->stopping())
-                                                             worker->report({Report::Kind::Ended, why, {}, {}, {}});
-                                                     });
+    const hall::Status started =
+        loop::StartDetached([worker] { worker->run(); },
+                            [worker](const std::string& why) {
+                                if (!worker->stopping()) worker->report({.kind = Report::Kind::Ended, .reason = why});
+                            });
     if (!started) return hall::Unexpected(started.error());
     return std::unique_ptr<DeviceLink>(new DeviceLink(std::move(worker)));
 }
@@ -134,7 +152,7 @@ void DeviceLink::Worker::run() {
     for (;;) {
         {
             std::unique_lock lock(mutex);
-            changed.wait_until(lock, up ? nextPoll : retryAt, [&] { return stop || pending; });
+            changed.wait_until(lock, up ? nextRequest() : retryAt, [&] { return stop || pending; });
             if (stop) break;
             if (pending) outputs = std::move(*std::exchange(pending, std::nullopt)), dirty = true;
         }
@@ -144,6 +162,8 @@ void DeviceLink::Worker::run() {
         if (dirty && !writeAll()) continue;
         const Duration interval = reads.empty() ? kOutputCheck : std::chrono::milliseconds(device.pollMs);
         if (now >= nextPoll && (reads.empty() ? checkOutputs() : poll())) nextPoll = std::max(nextPoll + interval, now);
+        if (up && !watches.empty() && now >= nextWatch && readWatches())
+            nextWatch = std::max(nextWatch + kWatchInterval, now);
     }
     disconnect();
 }
@@ -158,7 +178,7 @@ hall::Status DeviceLink::Worker::connect() {
     }
     up = dirty = true;
     levels.reset();
-    nextPoll = Clock::now();
+    nextPoll = nextWatch = Clock::now();
     return {};
 }
 
@@ -175,14 +195,14 @@ void DeviceLink::Worker::disconnect() {
 // that hangs may still take them.
 void DeviceLink::Worker::answered() {
     backoff = kFirstRetry;
-    if (!online) report({Report::Kind::Online, {}, {}, {}, {}});
+    if (!online) report({.kind = Report::Kind::Online});
     online = reported = true;
 }
 
 // Logged once when it goes away, however often it is tried.
 hall::Status DeviceLink::Worker::failed(const hall::Unexpected<std::string>& reason) {
     disconnect();
-    if (online || !reported) report({Report::Kind::Offline, reason.error(), {}, {}, {}});
+    if (online || !reported) report({.kind = Report::Kind::Offline, .reason = reason.error()});
     online = false;
     reported = true;
     retryAt = Clock::now() + backoff;
@@ -203,7 +223,7 @@ hall::Status DeviceLink::Worker::writeAll() {
                 continue;
             if (!IsException(errno)) return failed(Said(errno));
             refusedOutputs.insert(slice.output);
-            report({Report::Kind::Refused, Said(errno).error(), {}, slice.output, {}});
+            report({.kind = Report::Kind::Refused, .reason = Said(errno).error(), .output = slice.output});
         }
     }
     dirty = false;
@@ -246,12 +266,32 @@ hall::Status DeviceLink::Worker::poll() {
             }
             if (!IsException(errno)) return failed(Said(errno));
             refusedInputs.insert(input);
-            report({Report::Kind::Refused, Said(errno).error(), {}, {}, input});
+            report({.kind = Report::Kind::Refused, .reason = Said(errno).error(), .input = input});
         }
     }
     answered();
-    if (levels != now) report({Report::Kind::Levels, {}, now, {}, {}});
+    if (levels != now) report({.kind = Report::Kind::Levels, .levels = now});
     levels = std::move(now);
+    return {};
+}
+
+// A watch the device refuses is left out; the others are still read.
+hall::Status DeviceLink::Worker::readWatches() {
+    Report lamps{.kind = Report::Kind::Lamps};
+    std::vector<std::uint16_t> values;
+    for (std::size_t i = 0; i < watches.size(); ++i) {
+        if (refusedWatches.contains(i)) continue;
+        if (readWatch(watches[i], values) >= 0) {
+            const std::vector<LampSignal> read = WatchSignals(watches[i], values);
+            lamps.lamps.insert(lamps.lamps.end(), read.begin(), read.end());
+            continue;
+        }
+        if (!IsException(errno)) return failed(Said(errno));
+        refusedWatches.insert(i);
+        report({.kind = Report::Kind::Refused, .reason = Said(errno).error(), .watch = i});
+    }
+    answered();
+    if (!lamps.lamps.empty()) report(std::move(lamps));
     return {};
 }
 

@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "handover.h"
+#include "lamp_failures.h"
 #include "modbus_config.h"
 #include "register_map.h"
 #include "result.h"
@@ -22,7 +23,8 @@ namespace sterownik {
 // inputs at every poll, and after every connection writes all outputs again,
 // as a restarted module wakes with its relays off; a device without inputs
 // has its first output read back every second instead, and rewritten when it
-// is not as written. A reply later than the device's limit ends the
+// is not as written. Its lamp watches are read every second, whatever its
+// inputs and outputs. A reply later than the device's limit ends the
 // connection, so that no late reply is taken for another request's; the
 // connection is tried again after 100 ms, 200, ... up to 10 s.
 //
@@ -31,16 +33,18 @@ namespace sterownik {
 class DeviceLink {
 public:
     struct Report {
-        enum class Kind { Online, Offline, Levels, Refused, Ended };
+        enum class Kind { Online, Offline, Levels, Lamps, Refused, Ended };
         Kind kind;
-        std::string reason;                        // Offline, Refused, Ended: what the device, library or thread said
-        std::vector<bool> levels;                  // Levels: every input, in the order of the inputs
-        std::optional<std::size_t> output, input;  // Refused: the line left out
+        std::string reason{};                                   // Offline, Refused, Ended: what was said
+        std::vector<bool> levels{};                             // Levels: every input, in the order of the inputs
+        std::optional<std::size_t> output{}, input{}, watch{};  // Refused: the line left out
+        std::vector<LampSignal> lamps{};                        // Lamps: every watch read, in their order
     };
 
     // Starts the worker, or says why it cannot.
     static hall::Result<std::unique_ptr<DeviceLink>> Start(hall::ModbusDevice device,
-                                                           std::vector<hall::ModbusInput> inputs);
+                                                           std::vector<hall::ModbusInput> inputs,
+                                                           std::vector<hall::ModbusLampWatch> watches);
     ~DeviceLink();
     DeviceLink(const DeviceLink&) = delete;
     DeviceLink& operator=(const DeviceLink&) = delete;

@@ -44,17 +44,23 @@ struct ModbusHub::Device {
     hall::ModbusDevice config;
     std::vector<hall::ModbusOutput> outputs;
     std::vector<hall::ModbusInput> inputs;
+    std::vector<hall::ModbusLampWatch> watches;
     InputEdges edges;
     std::vector<OutputWrite> shown;  // as last handed to the link
     std::unique_ptr<DeviceLink> link;
     loop::Reactor::Id watch = 0, restartTimer = 0;
     Duration restart = kFirstRestart;
 
-    Device(hall::ModbusDevice device, std::vector<hall::ModbusOutput> outs, std::vector<hall::ModbusInput> ins)
-        : config(std::move(device)), outputs(std::move(outs)), inputs(ins), edges(config.name, std::move(ins)) {}
+    Device(hall::ModbusDevice device, std::vector<hall::ModbusOutput> outs, std::vector<hall::ModbusInput> ins,
+           std::vector<hall::ModbusLampWatch> lampWatches)
+        : config(std::move(device)),
+          outputs(std::move(outs)),
+          inputs(ins),
+          watches(std::move(lampWatches)),
+          edges(config.name, std::move(ins)) {}
     bool sameAs(const Device& other) const {
         return SameWiring(config, other.config) && SameWiring(outputs, other.outputs) &&
-               SameWiring(inputs, other.inputs);
+               SameWiring(inputs, other.inputs) && SameWiring(watches, other.watches);
     }
 };
 
@@ -66,8 +72,9 @@ ModbusHub::~ModbusHub() = default;
 void ModbusHub::configure(const hall::ModbusConfig& config) {
     std::vector<std::unique_ptr<Device>> next;
     for (const hall::ModbusDevice& wanted : config.devices) {
-        auto device = std::make_unique<Device>(wanted, OfDevice(config.outputs, wanted.name),
-                                               OfDevice(config.inputs, wanted.name));
+        auto device =
+            std::make_unique<Device>(wanted, OfDevice(config.outputs, wanted.name),
+                                     OfDevice(config.inputs, wanted.name), OfDevice(config.watches, wanted.name));
         const auto old = std::find_if(devices_.begin(), devices_.end(),
                                       [&](const auto& d) { return d && d->config.name == wanted.name; });
         if (old != devices_.end() && (*old)->sameAs(*device)) {
@@ -75,6 +82,7 @@ void ModbusHub::configure(const hall::ModbusConfig& config) {
             (*old)->config = wanted;
             (*old)->outputs = std::move(device->outputs);
             (*old)->inputs = std::move(device->inputs);
+            (*old)->watches = std::move(device->watches);
             next.push_back(std::move(*old));
             continue;
         }
@@ -100,7 +108,7 @@ void ModbusHub::configure(const hall::ModbusConfig& config) {
 void ModbusHub::startLink(Device& device) {
     registrations_.remove(device.watch);
     device.shown.clear();
-    hall::Result<std::unique_ptr<DeviceLink>> link = DeviceLink::Start(device.config, device.inputs);
+    hall::Result<std::unique_ptr<DeviceLink>> link = DeviceLink::Start(device.config, device.inputs, device.watches);
     if (!link) return ended(device, link.error());
     device.link = std::move(*link);
     device.watch =
@@ -148,9 +156,11 @@ void ModbusHub::take(Device& device, const DeviceLink::Report& report) {
             tell(device.edges.lost());
             break;
         case Kind::Levels: tell(device.edges.update(report.levels)); return;
+        case Kind::Lamps: listener_.lampSignals(report.lamps); return;
         case Kind::Refused: {
-            const hall::SourceLine& line =
-                report.output ? device.outputs[*report.output].line : device.inputs[*report.input].line;
+            const hall::SourceLine& line = report.output  ? device.outputs[*report.output].line
+                                           : report.input ? device.inputs[*report.input].line
+                                                          : device.watches[*report.watch].line;
             log_ << name << ": " << hall::LineError(line, "urządzenie odmawia (" + report.reason + "), pominięto")
                  << std::endl;
             return;

@@ -19,14 +19,18 @@ public:
     virtual ~ModbusListener() = default;
     virtual void arrived(const Event& event, const std::string& source) = 0;
     virtual void deviceAvailable(const std::string& device, bool online) = 0;
+    // What a device online read of its lamp watches, every second; nothing
+    // while it is away, so that its lamps' failures stay as last read.
+    virtual void lampSignals(const std::vector<LampSignal>& /*readings*/) {}
 };
 
 // The hall's Modbus devices on the loop's side: one link each, the lamps
-// handed to their outputs, their inputs turned into events, each device's
-// coming and going logged once. A line a device refuses is logged with the
-// line and left out until the device's wiring changes. A device whose worker
-// ends unexpectedly says so in the log and is started again after 1 s, 2,
-// ... up to a minute, as if it had gone away meanwhile.
+// handed to their outputs, their inputs turned into events, their lamp
+// watches' readings passed on, each device's coming and going logged once.
+// A line a device refuses is logged with the line and left out until the
+// device's wiring changes. A device whose worker ends unexpectedly says so in
+// the log and is started again after 1 s, 2, ... up to a minute, as if it had
+// gone away meanwhile.
 class ModbusHub {
 public:
     ModbusHub(loop::Reactor& reactor, ModbusListener& listener, std::ostream& log);

@@ -27,7 +27,8 @@ std::string_view FailureReason(FailureKind kind);
 // read-back may lag its lamp by a contactor's travel and a read's interval:
 // only a difference that lasts kMismatchLimit is a failure. No I/O and no
 // clock: readings, lamp states and the time come in, changes come out, each
-// failure once when it appears and once when it clears.
+// failure once when it appears and once when it clears. Nothing is watched
+// until watch() says which lamps are.
 class LampFailures {
 public:
     struct Change {

@@ -69,13 +69,10 @@ void TestConfigKeys::lineErrors_data() {
                                     << QByteArray("wiersz 2: klucz powtórzony");
     QTest::newRow("one lamp twice, the second malformed")
         << QByteArray("lampa 5 a/b\nlampa 5\n") << QByteArray("wiersz 2: oczekiwano numeru lampy");
-    const QByteArray module = "modbus d 127.0.0.1\n";
-    QTest::newRow("a lamp's failure bit twice") << module + "awarie d 0 1-4\nawarie d 9 4 wejsciowe\n"
-                                                << QByteArray("wiersz 3: lampa 4 już obserwowana");
-    QTest::newRow("a lamp read back twice") << module + "zwrotne d 0 1-4\nzwrotne d 9 4\n"
-                                            << QByteArray("wiersz 3: lampa 4 już obserwowana");
-    QTest::newRow("a failure bit and a read-back of one lamp") << module + "awarie d 0 4\nzwrotne d 0 4\n"
-                                                               << QByteArray();
+    const QByteArray module = "modbus d 127.0.0.1\n", twice = "wiersz 3: lampa 4 już obserwowana";
+    QTest::newRow("failure bits twice") << module + "awarie d 0 1-4\nawarie d 9 4 wejsciowe\n" << twice;
+    QTest::newRow("read back twice") << module + "zwrotne d 0 1-4\nzwrotne d 9 4\n" << twice;
+    QTest::newRow("a failure bit and a read-back") << module + "awarie d 0 4\nzwrotne d 0 4\n" << QByteArray();
     QTest::newRow("clients, repeatable") << QByteArray("klient_modbus 10.0.0.1\nklient_modbus 10.0.0.2\n")
                                          << QByteArray();
 }

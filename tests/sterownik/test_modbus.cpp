@@ -1,4 +1,6 @@
 #include "bms_map.h"
+#include "controller_config.h"
+#include "device_link.h"
 #include "hall_fixture.h"
 #include "lamp_state.h"
 #include "register_map.h"
@@ -70,6 +72,7 @@ private slots:
     void wiredHall();
     void reload_data();
     void reload();
+    void lampWatches();
     void bmsMap_data();
     void bmsMap();
     void bmsServer();
@@ -257,6 +260,36 @@ void TestModbus::reload() {
     controller.terminate();
     QVERIFY(controller.waitForFinished(kWaitMs));
     QCOMPARE(controller.exitCode(), 0);
+}
+
+// Failure bits in holding and input registers, auxiliary contacts, and a
+// watch past the module's registers: read every second, that one refused once.
+void TestModbus::lampWatches() {
+    TestModbusDevice module;
+    QVERIFY(module.start());
+    module.setHolding(10, 0x0004);  // lamp 3
+    module.setHolding(11, 0x0002);  // lamp 18, the 18th listed
+    module.setInputRegister(10, 0x0002);
+    module.setInput(41, true);
+    const auto config = hall::ParseControllerConfig("broker brak\nmodbus m 127.0.0.1:" + std::to_string(module.port()) +
+                                                        "\nawarie m 10 1-20\nawarie m 10 30,31 wejsciowe\n"
+                                                        "zwrotne m 40 50-52\nawarie m 199 60-80\n",
+                                                    "hala");
+    QVERIFY(config);
+    auto link = DeviceLink::Start(config->modbus.devices.front(), {}, config->modbus.watches);
+    QVERIFY(link);
+    QString seen;  // each report: O online, R refused and which watch, L lamps read and those set ("z" read back)
+    const auto take = [&] {
+        for (const DeviceLink::Report& report : (*link)->take()) {
+            seen +=
+                QString(" ") + "OXVLRE"[int(report.kind)] + QString::number(report.watch.value_or(report.lamps.size()));
+            for (const LampSignal& signal : report.lamps)
+                if (signal.value) seen += "," + QString::number(signal.lamp) + (signal.readBack ? "z" : "");
+        }
+        return seen.count('L') >= 2;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(take(), kWaitMs);
+    QCOMPARE(seen, " O0 R3 L25,3,18,31,51z L25,3,18,31,51z");
 }
 
 // A request from its function code on, as hex; lamps 2 and 3 lit before it.

@@ -49,6 +49,16 @@ void TestModbusDevice::setInput(int address, bool level) {
     mapping_->tab_input_bits[address] = level;
 }
 
+void TestModbusDevice::setHolding(int address, std::uint16_t value) {
+    const std::lock_guard lock(mutex_);
+    mapping_->tab_registers[address] = value;
+}
+
+void TestModbusDevice::setInputRegister(int address, std::uint16_t value) {
+    const std::lock_guard lock(mutex_);
+    mapping_->tab_input_registers[address] = value;
+}
+
 bool TestModbusDevice::coil(int address) {
     const std::lock_guard lock(mutex_);
     return mapping_->tab_bits[address] != 0;

@@ -24,6 +24,8 @@ public:
     quint16 port() const { return port_; }
 
     void setInput(int address, bool level);
+    void setHolding(int address, std::uint16_t value);
+    void setInputRegister(int address, std::uint16_t value);
     bool coil(int address);
     std::uint16_t holding(int address);
     // Requests are taken and never answered, as from a module that hangs.
