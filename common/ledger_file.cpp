@@ -225,6 +225,10 @@ Status LedgerFile::commit(const LedgerBatch& batch) {
             s.bind(1, failure.lamp).bind(2, failure.kind).bind(3, Ms(failure.ended.value_or(failure.begun)));
             if (Status run = s.run(); !run) return run;
         }
+        Statement count(db,
+                        "INSERT INTO stan(klucz, wartosc) VALUES('zapisy', 1) "
+                        "ON CONFLICT(klucz) DO UPDATE SET wartosc = wartosc + 1");
+        if (Status run = count.run(); !run) return run;
         Statement state(db, "INSERT OR REPLACE INTO stan(klucz, wartosc) VALUES(?1, ?2)");
         if (Status run = state.bind(1, std::string("chwila")).bind(2, Ms(batch.last.at)).run(); !run) return run;
         return state.bind(1, std::string("lampy")).bind(2, LampsText(batch.last.lamps)).run();
@@ -244,6 +248,14 @@ Result<std::optional<LastSeen>> LedgerFile::lastSeen() {
     LastSeen last{At(*at), {}};
     for (int i = 0; i < kLampCount; ++i) last.lamps[i] = lamps[i] == '1';
     return std::optional<LastSeen>(last);
+}
+
+Result<std::int64_t> LedgerFile::commits() {
+    Statement read(db_.get(), "SELECT wartosc FROM stan WHERE klucz = 'zapisy'");
+    const std::int64_t count = read.row() ? read.integer(0) : 0;
+    if (read.code != SQLITE_ROW)
+        if (Status done = read.done(); !done) return Unexpected(done.error());
+    return count;
 }
 
 Result<LampTotals> LedgerFile::totals() {

@@ -7,7 +7,8 @@
 //   luka_dnia(data, ms)                        the time per date when no controller ran
 //   luka(poczatek, koniec)                     those spans
 //   awaria(lampa, rodzaj, poczatek, koniec)    lamp failures; koniec NULL while open
-//   stan(klucz, wartosc)                       what the controller last knew: "chwila", "lampy"
+//   stan(klucz, wartosc)                       what the controller last knew: "chwila", "lampy";
+//                                              "zapisy", the commits so far
 // Times are milliseconds since 1970 UTC; energy in microjoules.
 
 #include "ledger_records.h"
@@ -58,6 +59,7 @@ public:
     Result<std::optional<LastSeen>> lastSeen();
     Result<LampTotals> totals();
     Result<std::vector<FailureSpan>> openFailures();
+    Result<std::int64_t> commits();
 
     // For the report.
     Result<LampTotals> lampFigures(const DayRange& range);
