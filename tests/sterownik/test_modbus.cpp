@@ -133,7 +133,8 @@ void TestModbus::wiredHall() {
                                 " odpytywanie 20\nmodbus dali 127.0.0.1:" + QByteArray::number(dali.port()) +
                                 " limit 200\ncewki szafa 0 1-30\nobwod szafa 50 31-39\n"
                                 "rejestry dali 100 40-45 254 0\nwejscie szafa 0 klawisz B2\n"
-                                "wejscie szafa 5 czujnik 5\nrejestry szafa 500 50\n"));
+                                "wejscie szafa 5 czujnik 5\nrejestry szafa 500 50\nmoc 1-108 58\n"
+                                "awarie dali 150 1-108\n"));
     QProcess controller;
     controller.setWorkingDirectory(hall.workPath());
     controller.start(QStringLiteral(STEROWNIK_PATH), {});
@@ -153,6 +154,18 @@ void TestModbus::wiredHall() {
     QTRY_COMPARE_WITH_TIMEOUT(dali.holding(100), 254, kWaitMs);
     QTRY_COMPARE_WITH_TIMEOUT(dali.holding(105), 254, kWaitMs);
     QCOMPARE(dali.holding(99) + dali.holding(106) + szafa.coil(0), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained("hala/test/moc"), "348", kWaitMs);
+
+    // A DALI gateway's failure bits: lamp 7 (bit 6 of the first register) and lamp 40 (bit 7 of the third).
+    dali.setHolding(150, 1 << 6);
+    dali.setHolding(152, 1 << 7);
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained("hala/test/lampa/40/awaria"), "ON", kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained("hala/test/lampa/7/awaria"), "ON", kWaitMs);
+    dali.setHolding(150, 0);
+    dali.setHolding(152, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(broker.retained("hala/test/lampa/7/awaria"), "OFF", kWaitMs);
+    QTRY_VERIFY_WITH_TIMEOUT(logged("lampa 40: koniec awarii (zgłoszona przez moduł)"), kWaitMs);
+    QCOMPARE(log.count("lampa 7: awaria (zgłoszona przez moduł)"), 1);
 
     szafa.setInput(5, true);  // motion: its zone on the coils
     QTRY_VERIFY_WITH_TIMEOUT(szafa.coil(9) && szafa.coil(17), kWaitMs);
