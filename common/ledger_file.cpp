@@ -171,6 +171,8 @@ Result<LedgerFile> LedgerFile::Open(const std::filesystem::path& file, Access ac
     LedgerFile ledger(db);
     if (opened != SQLITE_OK) return Failed(db);
     sqlite3_busy_timeout(db, kBusyMs);
+    // No lookaside slots: the connection's small allocations come from the heap, 120 KiB fewer per hall.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_LOOKASIDE, nullptr, 0, 0);
     const int check = QuickCheck(db);
     if (IsDamage(check) && write) {
         ledger.db_.reset();
