@@ -167,6 +167,7 @@ hall::Status ManyHalls(DriverClient& client, BrokerProcess& broker, const std::f
     const std::filesystem::path lock = root / "wolny-dysk.lock";
     Halls halls(root, HallNames(kHalls, disk == Disk::This ? "hala" : "wolna"), std::string(kPacedDelayMinutes),
                 disk == Disk::This ? std::vector<std::string>() : SlowDiskEnvironment(lock));
+    halls.addConfig(std::string(kLampPowers));
     EventTracker tracker(halls.names());
     client.setSink(&tracker);
     if (const hall::Status ready = halls.startReady(broker.port(), client, tracker); !ready) return ready;
