@@ -2,6 +2,7 @@
 
 #include "bench_halls.h"
 #include "event_tracker.h"
+#include "ledger_commits.h"
 #include "slow_disk.h"
 
 #include <fcntl.h>
@@ -171,9 +172,12 @@ hall::Status ManyHalls(DriverClient& client, BrokerProcess& broker, const std::f
     EventTracker tracker(halls.names());
     client.setSink(&tracker);
     if (const hall::Status ready = halls.startReady(broker.port(), client, tracker); !ready) return ready;
+    const hall::Result<std::vector<CommitCount>> commitsBefore = CountCommits(halls);
+    if (!commitsBefore) return hall::Unexpected(commitsBefore.error());
     const slow_disk::Served before = ServedSoFar(lock);
     const hall::Status ran = Drive(client, broker, halls, tracker, figures);
     const slow_disk::Served after = ServedSoFar(lock);
+    const hall::Result<std::vector<CommitCount>> commitsAfter = CountCommits(halls);
     figures.flushes = after.flushes - before.flushes;
     figures.diskBusy = std::chrono::nanoseconds(after.heldNanoseconds - before.heldNanoseconds);
     client.setSink(nullptr);
@@ -182,6 +186,8 @@ hall::Status ManyHalls(DriverClient& client, BrokerProcess& broker, const std::f
     figures.latency = Summarize(tracker.latencies());
     TakeResources(halls, figures);
     if (!ran) return ran;
+    if (!commitsAfter) return hall::Unexpected(commitsAfter.error());
+    figures.ledgerCommits = CommitsPerMinute(*commitsBefore, *commitsAfter);
     // Without a flush served, the controllers wrote to this machine's disk: the figures would be of that one.
     if (disk == Disk::Slow && figures.flushes == 0)
         return hall::Unexpected("wolny dysk nie obsłużył żadnego zapisu: biblioteka " SLOW_DISK_LIBRARY

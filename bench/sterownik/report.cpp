@@ -16,6 +16,8 @@ constexpr double kP99GoalMs = 20.0;
 constexpr double kManyP99GoalMs = 1000.0;
 // With the ledger's SQLite connection and its writer thread.
 constexpr double kProportionalGoalMiB = 2.5;
+// The ledger commits every 10 s while a lamp is lit, every minute otherwise.
+constexpr double kLedgerCommitsGoalPerMinute = 10.0;
 constexpr std::size_t kBurstEventsPerReplace = 10;
 // Key to coil: a press waits for the next poll, then little more.
 constexpr double kPollMedianSlackMs = 2.0;
@@ -99,6 +101,11 @@ std::vector<Row> OneHall(const Figures& f) {
     };
 }
 
+std::string Commits(const CommitRates& r) {
+    return Fixed(r.mean, 1) + " (" + Fixed(r.fewest, 1) + ", " + Fixed(r.most, 1) + ") of " +
+           std::to_string(r.ledgers) + " ledgers";
+}
+
 // The goals of either disk; what only one of them shows is added by the caller.
 std::vector<Row> ManyHalls(const ManyHallsFigures& f, const std::string& disk) {
     const std::string halls = std::to_string(f.halls) + " halls, " + disk + ": ";
@@ -115,6 +122,9 @@ std::vector<Row> ManyHalls(const ManyHallsFigures& f, const std::string& disk) {
          AtMost(MiBOf(f.proportionalMaxKiB), kProportionalGoalMiB, " MiB", 2)},
         {halls + "peak RSS per controller, max (median)",
          MiB(f.peakResidentMaxKiB) + " (" + MiB(f.peakResidentMedianKiB) + ")", "", ""},
+        {halls + "ledger commits a minute per controller, mean (fewest, most)", Commits(f.ledgerCommits),
+         "at most " + Fixed(kLedgerCommitsGoalPerMinute, 0) + " a minute",
+         Sampled(f.ledgerCommits.ledgers, AtMost(f.ledgerCommits.most, kLedgerCommitsGoalPerMinute, " a minute", 1))},
     };
 }
 
