@@ -21,11 +21,12 @@ hall::Result<std::int64_t> CommitsSoFar(const std::filesystem::path& file) {
 
 }  // namespace
 
-hall::Result<std::vector<CommitCount>> CountCommits(const Halls& halls) {
+hall::Result<std::vector<CommitCount>> CountCommits(const Halls& halls, Unreadable unreadable) {
     std::vector<CommitCount> counts;
     for (std::size_t i = 0; i < halls.names().size(); ++i) {
         const std::filesystem::path file = WorkingDirectory(halls.hall(i)) / hall::kLedgerPath;
-        const hall::Result<std::int64_t> commits = CommitsSoFar(file);
+        hall::Result<std::int64_t> commits = CommitsSoFar(file);
+        if (!commits && unreadable == Unreadable::CountsNone) commits = 0;
         if (!commits) return hall::Unexpected("nie można odczytać dziennika " + file.string() + ": " + commits.error());
         counts.push_back({Clock::now(), *commits});
     }

@@ -172,12 +172,12 @@ hall::Status ManyHalls(DriverClient& client, BrokerProcess& broker, const std::f
     EventTracker tracker(halls.names());
     client.setSink(&tracker);
     if (const hall::Status ready = halls.startReady(broker.port(), client, tracker); !ready) return ready;
-    const hall::Result<std::vector<CommitCount>> commitsBefore = CountCommits(halls);
+    const hall::Result<std::vector<CommitCount>> commitsBefore = CountCommits(halls, Unreadable::CountsNone);
     if (!commitsBefore) return hall::Unexpected(commitsBefore.error());
     const slow_disk::Served before = ServedSoFar(lock);
     const hall::Status ran = Drive(client, broker, halls, tracker, figures);
     const slow_disk::Served after = ServedSoFar(lock);
-    const hall::Result<std::vector<CommitCount>> commitsAfter = CountCommits(halls);
+    const hall::Result<std::vector<CommitCount>> commitsAfter = CountCommits(halls, Unreadable::Fails);
     figures.flushes = after.flushes - before.flushes;
     figures.diskBusy = std::chrono::nanoseconds(after.heldNanoseconds - before.heldNanoseconds);
     client.setSink(nullptr);
