@@ -157,7 +157,7 @@ hall::Status MeasurePaced(DriverClient& client, BrokerProcess& broker, const std
     if (!floors) return hall::Unexpected(floors.error());
     figures.brokerRoundTrip = floors->roundTrip;
     figures.durableReplace = floors->replace;
-    std::cerr << "jedna hala, 1000 zdarzeń...\n";
+    std::cerr << "jedna hala z dziennikiem i bez, po 1000 zdarzeń na zmianę...\n";
     if (const hall::Status measured = OneHall(client, root, broker.port(), figures); !measured) return measured;
     std::cerr << "100 hal przez 60 s...\n";
     if (const hall::Status measured = ManyHalls(client, broker, root, Disk::This, figures.many); !measured)

@@ -117,23 +117,9 @@ void BmsReader::failed() {
     if (failed_++ == 0) firstFailure_ = modbus_strerror(errno);
 }
 
-// One block of the hall's events at its pace, its latencies added to those of the blocks before.
-hall::Status Paced(DriverClient& client, const Halls& halls, std::size_t& sent, std::vector<Duration>& latencies) {
-    EventTracker tracker(halls.names());
-    const hall::Status ran = PaceOneHall(client, halls, kEventsPerBlock, tracker);
-    sent += tracker.sentCount();
-    const std::vector<Duration> block = tracker.latencies();
-    latencies.insert(latencies.end(), block.begin(), block.end());
-    return ran;
-}
-
 hall::Status StartServing(DriverClient& client, Halls& halls, int brokerPort, int bmsPort) {
     halls.addConfig("serwer_modbus 127.0.0.1:" + std::to_string(bmsPort) + "\n");
-    EventTracker tracker(halls.names());
-    client.setSink(&tracker);
-    const hall::Status ready = halls.startReady(brokerPort, client, tracker);
-    client.setSink(nullptr);
-    return ready;
+    return StartReady(client, halls, brokerPort);
 }
 
 // The same controller both times: only the client differs.
@@ -145,18 +131,18 @@ hall::Status Run(DriverClient& client, const std::filesystem::path& root, int br
     std::cerr << "BMS: jedna hala, " << kBlocks << " razy po " << kEventsPerBlock
               << " zdarzeń bez klienta Modbus i z klientem, który czyta bez przerwy...\n";
     BmsReader reader(bmsPort);
-    std::vector<Duration> alone, read;
+    PacedSamples alone, read;
     hall::Status ran;
     for (int block = 0; block < kBlocks && ran; ++block) {
-        ran = Paced(client, halls, figures.alone.sent, alone);
+        ran = PaceBlock(client, halls, kEventsPerBlock, alone);
         if (!ran) break;
         reader.start();
-        ran = Paced(client, halls, figures.read.sent, read);
+        ran = PaceBlock(client, halls, kEventsPerBlock, read);
         reader.stop();
     }
     reader.take(figures);
-    figures.alone.latency = Summarize(alone);
-    figures.read.latency = Summarize(read);
+    figures.alone = alone.summary();
+    figures.read = read.summary();
     if (!ran) return ran;
     if (!halls.stop()) return hall::Unexpected("sterownik nie zakończył się na SIGTERM");
     return {};

@@ -2,6 +2,7 @@
 
 #include "bench_halls.h"
 #include "event_tracker.h"
+#include "ledger_commits.h"
 #include "slow_disk.h"
 
 #include <fcntl.h>
@@ -17,7 +18,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int kOneHallEvents = 1000;  // at 20 a second
+// Each way 1000 events, 50 s at the one hall's pace, in pairs of blocks, each
+// pair in the other order than the one before: machine drift falls on both.
+constexpr int kOneHallPairs = 4;
+constexpr int kOneHallEventsPerBlock = 250;
 constexpr int kHalls = 100;
 constexpr Duration kHallPeriod = 200ms;  // 5 events a second in each hall
 constexpr int kEventsPerHall = 300;      // for 60 s
@@ -120,24 +124,42 @@ hall::Status Drive(DriverClient& client, BrokerProcess& broker, const Halls& hal
 
 }  // namespace
 
-hall::Status PaceOneHall(DriverClient& client, const Halls& halls, int events, EventTracker& tracker) {
+hall::Status PaceBlock(DriverClient& client, const Halls& halls, int events, PacedSamples& samples) {
+    EventTracker tracker(halls.names());
     client.setSink(&tracker);
     const hall::Status ran = DriveEvents(client, tracker, EventPlan(1, kOneHallPeriod, events), halls.names());
     client.setSink(nullptr);
+    samples.sent += tracker.sentCount();
+    samples.latencies.insert(samples.latencies.end(), tracker.latencies().begin(), tracker.latencies().end());
     return ran;
 }
 
-hall::Status OneHall(DriverClient& client, const std::filesystem::path& root, int port, Figures& figures) {
-    Halls halls(root, {"pomiar"}, std::string(kPacedDelayMinutes));
+hall::Status StartReady(DriverClient& client, Halls& halls, int port) {
     EventTracker tracker(halls.names());
     client.setSink(&tracker);
-    hall::Status ran = halls.startReady(port, client, tracker);
+    const hall::Status ready = halls.startReady(port, client, tracker);
     client.setSink(nullptr);
-    if (ran) ran = PaceOneHall(client, halls, kOneHallEvents, tracker);
-    figures.oneHall = Summarize(tracker.latencies());
-    figures.oneHallSent = tracker.sentCount();
+    return ready;
+}
+
+hall::Status OneHall(DriverClient& client, const std::filesystem::path& root, int port, Figures& figures) {
+    // Both run throughout, so that each block has the other controller idle beside it.
+    std::array<Halls, 2> sides = {Halls(root, {"z-dziennikiem"}, std::string(kPacedDelayMinutes)),
+                                  Halls(root, {"bez-dziennika"}, std::string(kPacedDelayMinutes))};
+    sides[0].addConfig(std::string(kLampPowers));
+    sides[1].addConfig("dziennik brak\n");
+    std::array<PacedSamples, 2> samples;
+    hall::Status ran = StartReady(client, sides[0], port);
+    if (ran) ran = StartReady(client, sides[1], port);
+    for (int block = 0; block < 2 * kOneHallPairs && ran; ++block) {
+        const std::size_t side = (block + block / 2) % 2;  // 0 1, 1 0, 0 1, …
+        ran = PaceBlock(client, sides[side], kOneHallEventsPerBlock, samples[side]);
+    }
+    figures.oneHall = samples[0].summary();
+    figures.oneHallWithoutLedger = samples[1].summary();
     if (!ran) return ran;
-    if (!halls.stop()) return hall::Unexpected("sterownik nie zakończył się na SIGTERM");
+    const bool stopped = sides[0].stop(), stoppedToo = sides[1].stop();
+    if (!stopped || !stoppedToo) return hall::Unexpected("sterownik nie zakończył się na SIGTERM");
     return {};
 }
 
@@ -146,12 +168,16 @@ hall::Status ManyHalls(DriverClient& client, BrokerProcess& broker, const std::f
     const std::filesystem::path lock = root / "wolny-dysk.lock";
     Halls halls(root, HallNames(kHalls, disk == Disk::This ? "hala" : "wolna"), std::string(kPacedDelayMinutes),
                 disk == Disk::This ? std::vector<std::string>() : SlowDiskEnvironment(lock));
+    halls.addConfig(std::string(kLampPowers));
     EventTracker tracker(halls.names());
     client.setSink(&tracker);
     if (const hall::Status ready = halls.startReady(broker.port(), client, tracker); !ready) return ready;
+    const hall::Result<std::vector<CommitCount>> commitsBefore = CountCommits(halls, Unreadable::CountsNone);
+    if (!commitsBefore) return hall::Unexpected(commitsBefore.error());
     const slow_disk::Served before = ServedSoFar(lock);
     const hall::Status ran = Drive(client, broker, halls, tracker, figures);
     const slow_disk::Served after = ServedSoFar(lock);
+    const hall::Result<std::vector<CommitCount>> commitsAfter = CountCommits(halls, Unreadable::Fails);
     figures.flushes = after.flushes - before.flushes;
     figures.diskBusy = std::chrono::nanoseconds(after.heldNanoseconds - before.heldNanoseconds);
     client.setSink(nullptr);
@@ -160,6 +186,8 @@ hall::Status ManyHalls(DriverClient& client, BrokerProcess& broker, const std::f
     figures.latency = Summarize(tracker.latencies());
     TakeResources(halls, figures);
     if (!ran) return ran;
+    if (!commitsAfter) return hall::Unexpected(commitsAfter.error());
+    figures.ledgerCommits = CommitsPerMinute(*commitsBefore, *commitsAfter);
     // Without a flush served, the controllers wrote to this machine's disk: the figures would be of that one.
     if (disk == Disk::Slow && figures.flushes == 0)
         return hall::Unexpected("wolny dysk nie obsłużył żadnego zapisu: biblioteka " SLOW_DISK_LIBRARY

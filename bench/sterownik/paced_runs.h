@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string_view>
+#include <vector>
 
 namespace bench {
 
@@ -19,12 +20,25 @@ inline constexpr Duration kOneHallPeriod = std::chrono::milliseconds(50);
 // The paced halls' switch-off delay, 30 ms: a zone is released between two
 // events of its hall, never during one.
 inline constexpr std::string_view kPacedDelayMinutes = "0.0005";
+// Every lamp's power, so that a hall's ledger counts energy too.
+inline constexpr std::string_view kLampPowers = "moc 1-108 58\n";
+
+// One side's events over blocks that take turns with another's.
+struct PacedSamples {
+    std::size_t sent = 0;
+    std::vector<Duration> latencies;
+    PacedFigures summary() const { return {sent, Summarize(latencies)}; }
+};
 
 // Motion on a ready hall's next input at the one hall's pace, `events` of
-// them, each timed into `tracker` (the first on input 1).
-hall::Status PaceOneHall(DriverClient& client, const Halls& halls, int events, EventTracker& tracker);
+// them (the first on input 1), each timed and added to `samples`.
+hall::Status PaceBlock(DriverClient& client, const Halls& halls, int events, PacedSamples& samples);
 
-// Motion on the one hall's next input at its pace, each timed to its zone's last lamp.
+// The halls laid out, started and waited for until ready.
+hall::Status StartReady(DriverClient& client, Halls& halls, int port);
+
+// Motion on the one hall's next input at its pace, each timed to its zone's
+// last lamp: a hall with the ledger and one without, in blocks that take turns.
 hall::Status OneHall(DriverClient& client, const std::filesystem::path& root, int port, Figures& figures);
 
 // Where the many halls' controllers flush: this machine's disk, or one made
