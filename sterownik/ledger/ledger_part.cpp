@@ -19,6 +19,8 @@ constexpr Duration kCommitWhileDark = 60s;
 constexpr Duration kFirstRetry = 1s;
 constexpr Duration kLongestRetry = 60s;
 
+bool AnyLit(const hall::LampsLit& lamps) { return std::find(lamps.begin(), lamps.end(), true) != lamps.end(); }
+
 // `more` after `into`, as one commit.
 void Merge(hall::LedgerBatch& into, hall::LedgerBatch&& more) {
     for (const auto& [day, figures] : more.days) {
@@ -174,7 +176,11 @@ hall::Status LedgerPart::start(const hall::LampsLit& lamps, const Powers& watts)
     return {};
 }
 
-void LedgerPart::observe(const hall::LampsLit& lamps) { counts_.observe(lamps, WallNow()); }
+// A lamp lit while the ledger waits its dark minute brings the commit to within 10 s.
+void LedgerPart::observe(const hall::LampsLit& lamps) {
+    counts_.observe(lamps, WallNow());
+    if (AnyLit(lamps)) nextCommit_ = std::min(nextCommit_, Clock::now() + kCommitWhileLit);
+}
 
 void LedgerPart::setPowers(const Powers& watts) { counts_.setPowers(watts, WallNow()); }
 
@@ -184,9 +190,7 @@ std::optional<TimePoint> LedgerPart::prepare(TimePoint now) {
     if (now >= nextCommit_) {
         counts_.observe(counts_.last().lamps, WallNow());
         handOver();
-        const bool lit =
-            std::any_of(counts_.last().lamps.begin(), counts_.last().lamps.end(), [](bool l) { return l; });
-        nextCommit_ = now + (lit ? kCommitWhileLit : kCommitWhileDark);
+        nextCommit_ = now + (AnyLit(counts_.last().lamps) ? kCommitWhileLit : kCommitWhileDark);
     }
     return nextCommit_;
 }
