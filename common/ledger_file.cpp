@@ -186,16 +186,17 @@ Result<LedgerFile> LedgerFile::Open(const std::filesystem::path& file, Access ac
     const std::string cache = "PRAGMA cache_size = -" + std::to_string(kPageCacheKib);
     if (Status set = Execute(db, cache.c_str()); !set) return Unexpected(set.error());
     if (!write) return ledger;
-    // Each commit reaches the disk before it is published: a power cut loses nothing published.
-    for (const char* setting : {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = FULL", kSchema})
+    for (const char* setting : {"PRAGMA journal_mode = WAL", "PRAGMA synchronous = NORMAL", kSchema})
         if (Status set = Execute(db, setting); !set) return Unexpected(set.error());
     const std::string version = "PRAGMA user_version = " + std::to_string(kSchemaVersion);
     if (Status set = Execute(db, version.c_str()); !set) return Unexpected(set.error());
     return ledger;
 }
 
-Status LedgerFile::commit(const LedgerBatch& batch) {
+Status LedgerFile::commit(const LedgerBatch& batch, Durability durability) {
     sqlite3* db = db_.get();
+    const bool flush = durability == Durability::Flushed;
+    if (Status set = Execute(db, flush ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = NORMAL"); !set) return set;
     if (Status begun = Execute(db, "BEGIN IMMEDIATE"); !begun) return begun;
     Status written = [&]() -> Status {
         Statement day(db, kAddDay), total(db, kAddTotal), gapDay(db, kAddGapDay);

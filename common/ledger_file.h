@@ -55,7 +55,10 @@ public:
     LedgerFile& operator=(LedgerFile&&) noexcept = default;
     ~LedgerFile();
 
-    Status commit(const LedgerBatch& batch);
+    // Kept: survives the end of the process, however it ends. Flushed: on the
+    // disk too, with every commit before it, and so survives a power cut.
+    enum class Durability { Kept, Flushed };
+    Status commit(const LedgerBatch& batch, Durability durability = Durability::Flushed);
     Result<std::optional<LastSeen>> lastSeen();
     Result<LampTotals> totals();
     Result<std::vector<FailureSpan>> openFailures();

@@ -12,9 +12,11 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// At most this much lit time is lost to a power cut.
+// At most this much lit time is lost to a SIGKILL.
 constexpr Duration kCommitWhileLit = 10s;
 constexpr Duration kCommitWhileDark = 60s;
+// At most this much is lost to a power cut.
+constexpr Duration kFlushEvery = 60s;
 // A file that cannot be written is tried again after 1 s, 2, ... up to a minute.
 constexpr Duration kFirstRetry = 1s;
 constexpr Duration kLongestRetry = 60s;
@@ -53,6 +55,7 @@ struct LedgerPart::Writer {
     std::mutex mutex;
     std::condition_variable changed, committed;
     bool stop = false;
+    bool closing = false;  // the controller stops: the last batch is flushed
     std::optional<hall::LedgerBatch> pending;
     std::uint64_t handed = 0, done = 0;  // batches handed over, and committed or dropped at a stop
 
@@ -60,11 +63,12 @@ struct LedgerPart::Writer {
     std::optional<hall::LedgerFile> ledger;
     bool troubled = false;
     bool gapCounted = false;  // once, even when the file is opened again
+    TimePoint nextFlush{};
 
     Writer(std::filesystem::path f, LastSeen start) : file(std::move(f)), first(std::move(start)) {}
     void run();
     hall::Status open(hall::LedgerBatch& batch);
-    hall::Status write(hall::LedgerBatch& batch);
+    hall::Status write(hall::LedgerBatch& batch, bool last);
     void trouble(const std::string& why);
 };
 
@@ -81,8 +85,9 @@ void LedgerPart::Writer::run() {
         }
         hall::LedgerBatch batch = std::move(*std::exchange(pending, std::nullopt));
         const std::uint64_t taken = handed;
+        const bool last = closing;
         lock.unlock();
-        const bool written = write(batch).has_value();
+        const bool written = write(batch, last).has_value();
         lock.lock();
         if (written) {
             done = taken;
@@ -122,9 +127,15 @@ hall::Status LedgerPart::Writer::open(hall::LedgerBatch& batch) {
     return {};
 }
 
-hall::Status LedgerPart::Writer::write(hall::LedgerBatch& batch) {
+// Every commit survives a SIGKILL; one a minute, and the last, also a power
+// cut, and only those are published. A flush waits for the disk, and on a
+// journaling file system others' flushes wait with it: the hall's own
+// replaces of actual.txt among them.
+hall::Status LedgerPart::Writer::write(hall::LedgerBatch& batch, bool last) {
     hall::Status written = ledger ? hall::Status() : open(batch);
-    if (written) written = ledger->commit(batch);
+    const bool flush = last || Clock::now() >= nextFlush;
+    using Durability = hall::LedgerFile::Durability;
+    if (written) written = ledger->commit(batch, flush ? Durability::Flushed : Durability::Kept);
     hall::Result<hall::LampTotals> totals = written ? ledger->totals() : hall::Unexpected(written.error());
     if (!totals) {
         // Opened again at the next try, and checked then: a file damaged meanwhile is moved aside.
@@ -134,6 +145,8 @@ hall::Status LedgerPart::Writer::write(hall::LedgerBatch& batch) {
     }
     if (troubled) reports.put({Report::Kind::Recovered, {}, {}, {}});
     troubled = false;
+    if (!flush) return {};
+    nextFlush = Clock::now() + kFlushEvery;
     reports.put({Report::Kind::Committed, {}, *totals, {}});
     return {};
 }
@@ -209,6 +222,10 @@ void LedgerPart::handOver() {
 void LedgerPart::close(Duration patience) {
     if (!writer_) return;
     counts_.observe(counts_.last().lamps, WallNow());
+    {
+        const std::lock_guard lock(writer_->mutex);
+        writer_->closing = true;
+    }
     handOver();
     std::unique_lock lock(writer_->mutex);
     writer_->committed.wait_for(lock, patience, [&] { return writer_->done >= writer_->handed; });

@@ -27,9 +27,10 @@ public:
 // (every minute while nothing is lit) to a thread of its own that commits
 // it to the file. A file that cannot be written (a full disk, a lock, a
 // read-only directory) is logged once and tried again, what was counted
-// meanwhile kept; a damaged one is moved aside and a new one begun. Only
-// what is committed is told to the listener, so that no total it publishes
-// is ever lower later, through a restart or a SIGKILL.
+// meanwhile kept; a damaged one is moved aside and a new one begun. Once a
+// minute, and at a clean stop, a commit waits for the disk; only the totals
+// of those are told to the listener, so that no total it publishes is ever
+// lower later, through a restart, a SIGKILL or a power cut.
 class LedgerPart {
 public:
     LedgerPart(loop::Reactor& reactor, std::filesystem::path file, LedgerListener& listener, std::ostream& log);
