@@ -1,7 +1,5 @@
 #include "lamp_upkeep.h"
 
-#include <malloc.h>
-
 #include <set>
 
 namespace sterownik {
@@ -75,10 +73,6 @@ void LampUpkeep::close(Duration patience) {
 }
 
 void LampUpkeep::committed(const hall::LampTotals& totals) {
-    // The commit comes every 10 s to a minute, between bursts: the heap's free
-    // pages go back to the system then, what a connection's hundreds of
-    // discovery messages and the commit left behind (some 0.9 MiB a hall).
-    malloc_trim(0);
     totals_ = totals;
     const TimePoint now = Clock::now();
     const bool hours = now >= nextHours_;
