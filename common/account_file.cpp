@@ -17,10 +17,10 @@ constexpr std::size_t kReadLimit = 4 * 1024;
 constexpr auto kAccountPermissions =
     std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read;
 
-constexpr std::array<std::string_view, 16> kConfiguratorFiles = {
-    "vuzo1.txt",   "vuzo2.txt", "vuzo3.txt",      "vuzo4.txt",     "vuzo5.txt", "vuzo6.txt",
-    "vuzo7.txt",   "vuzo8.txt", "pakiet.txt",     "czuj.txt",      "help.htm",  "opoznienie.txt",
-    "tydzien.txt", "daty.txt",  "sterownik.conf", "sterownik.lock"};
+constexpr std::array<std::string_view, 18> kConfiguratorFiles = {
+    "vuzo1.txt",   "vuzo2.txt", "vuzo3.txt",      "vuzo4.txt",      "vuzo5.txt",       "vuzo6.txt",
+    "vuzo7.txt",   "vuzo8.txt", "pakiet.txt",     "czuj.txt",       "help.htm",        "opoznienie.txt",
+    "tydzien.txt", "daty.txt",  "sterownik.conf", "sterownik.lock", "sterownik.sesje", "dziennik.sqlite"};
 
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };

@@ -15,6 +15,7 @@ using config::Words;
 
 constexpr std::string_view kBrokerAtStart = "\"broker brak\" zmienia się tylko przy starcie";
 constexpr std::string_view kLedgerAtStart = "dziennik zmienia się tylko przy starcie";
+constexpr std::string_view kPanelAtStart = "panel zmienia się tylko przy starcie";
 constexpr std::string_view kServerAtStart = "serwer Modbus zmienia się tylko przy starcie";
 
 Unexpected<std::string> Bad(std::string reason) { return Unexpected(std::move(reason)); }
@@ -165,6 +166,37 @@ Status ReadLife(const Words& words, ConfigReading& r) {
     return TakeLampValues(words.size() == 3 ? words[2] : "1-108", *hours, r.config.ratedHours);
 }
 
+// [ADRES:]PORT; a bare number is a port on every address.
+Status ReadPanel(const Words& words, ConfigReading& r) {
+    return OneValue(words, [&](std::string_view text) {
+        PanelConfig& panel = r.config.panel;
+        if (const std::optional<int> port = Number(text, 1, 65535)) {
+            panel.port = *port;
+            return true;
+        }
+        const auto address = config::HostAndPort(text, 0);
+        if (!address || address->second == 0) return false;
+        std::tie(panel.address, panel.port) = *address;
+        return true;
+    });
+}
+
+template <std::filesystem::path PanelConfig::*member>
+Status ReadPanelPath(const Words& words, ConfigReading& r) {
+    return OneValue(words, [&](std::string_view text) {
+        if (text.find('\0') != std::string_view::npos) return false;
+        r.config.panel.*member = std::filesystem::path(std::string(text));
+        return true;
+    });
+}
+
+Status ReadPanelPreview(const Words& words, ConfigReading& r) {
+    return OneValue(words, [&](std::string_view text) {
+        r.config.panel.preview = text == "tak";
+        return text == "tak" || text == "nie";
+    });
+}
+
 Status ReadDevice(const Words& words, ConfigReading& r) { return TakeModbusDevice(words, r.line, r.config.modbus); }
 Status ReadOutput(const Words& words, ConfigReading& r) { return TakeModbusOutput(words, r.line, r.config.modbus); }
 Status ReadInput(const Words& words, ConfigReading& r) { return TakeModbusInput(words, r.line, r.config.modbus); }
@@ -182,6 +214,11 @@ bool SameServerAddress(const ControllerConfig& a, const ControllerConfig& b) {
     const BmsServerConfig &x = a.modbus.server, &y = b.modbus.server;
     return x.on == y.on && x.host == y.host && x.port == y.port;
 }
+// The panel's socket and certificate are taken once; whether it may be watched without login may change.
+bool SamePanel(const ControllerConfig& a, const ControllerConfig& b) {
+    const PanelConfig &x = a.panel, &y = b.panel;
+    return x.port == y.port && x.address == y.address && x.certFile == y.certFile && x.keyFile == y.keyFile;
+}
 bool SameLedger(const ControllerConfig& a, const ControllerConfig& b) { return a.ledgerFile == b.ledgerFile; }
 bool SameServerClients(const ControllerConfig& a, const ControllerConfig& b) {
     return a.modbus.server.clients == b.modbus.server.clients;
@@ -192,7 +229,7 @@ bool SameServerReadOnly(const ControllerConfig& a, const ControllerConfig& b) {
 
 constexpr std::optional<StartOnly> kReloads = std::nullopt;
 
-const std::array<ConfigKey, 25> kKeys = {{
+const std::array<ConfigKey, 29> kKeys = {{
     {"broker", KeyCount::Once, ReadBroker, StartOnly{SameBrokerUse, kBrokerAtStart}},
     {"nazwa", KeyCount::Once, ReadName, kReloads},
     {"uzytkownik", KeyCount::Once, ReadUser, kReloads},
@@ -218,6 +255,10 @@ const std::array<ConfigKey, 25> kKeys = {{
     {"serwer_modbus", KeyCount::Once, ReadServer, StartOnly{SameServerAddress, kServerAtStart}},
     {"klient_modbus", KeyCount::Many, ReadClient, StartOnly{SameServerClients, kServerAtStart}},
     {"tylko_odczyt", KeyCount::Once, ReadReadOnly, StartOnly{SameServerReadOnly, kServerAtStart}},
+    {"panel", KeyCount::Once, ReadPanel, StartOnly{SamePanel, kPanelAtStart}},
+    {"panel_certyfikat", KeyCount::Once, ReadPanelPath<&PanelConfig::certFile>, StartOnly{SamePanel, kPanelAtStart}},
+    {"panel_klucz", KeyCount::Once, ReadPanelPath<&PanelConfig::keyFile>, StartOnly{SamePanel, kPanelAtStart}},
+    {"panel_podglad", KeyCount::Once, ReadPanelPreview, kReloads},
 }};
 
 }  // namespace

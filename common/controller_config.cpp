@@ -37,6 +37,8 @@ Result<ControllerConfig> ParseLines(const Lines& lines, std::string_view default
                    "\" nie nadaje się na temat MQTT: podaj ją kluczem nazwa w " + kControllerConfigPath.string());
     if (config.certFile.empty() != config.keyFile.empty())
         return Bad(kControllerConfigPath.string() + ": tls_certyfikat i tls_klucz podaje się razem");
+    if (config.panel.certFile.empty() != config.panel.keyFile.empty())
+        return Bad(kControllerConfigPath.string() + ": panel_certyfikat i panel_klucz podaje się razem");
     if (const Status modbus = CheckModbus(config.modbus); !modbus) return Bad(modbus.error());
     return config;
 }

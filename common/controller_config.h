@@ -28,6 +28,16 @@ struct LampCommand {
     bool operator==(const LampCommand&) const = default;
 };
 
+// The web panel for the hall's floor; off without a port.
+struct PanelConfig {
+    std::optional<int> port;
+    std::string address;  // empty: every address of the machine
+    // HTTPS only when both are given.
+    std::filesystem::path certFile, keyFile;
+    bool preview = false;  // a browser without login may watch, never command
+    bool operator==(const PanelConfig&) const = default;
+};
+
 struct ControllerConfig {
     bool useBroker = true;  // "broker brak": the hall runs on its Modbus devices alone
     std::string host = "127.0.0.1";
@@ -53,6 +63,7 @@ struct ControllerConfig {
     // Each lamp's rated power in watts and rated life in hours; nothing: not given.
     std::array<std::optional<double>, kLampCount> lampWatts{};
     std::array<std::optional<double>, kLampCount> ratedHours{};
+    PanelConfig panel;
     bool operator==(const ControllerConfig&) const = default;
 };
 
@@ -73,6 +84,9 @@ bool IsValidHallName(std::string_view name);
 //   dziennik PLIK | brak               (dziennik.sqlite by default; brak: no ledger)
 //   moc LAMPY WATY                     (a later line wins for a lamp)
 //   zywotnosc GODZINY [LAMPY]          (every lamp without a list)
+//   panel [ADRES:]PORT                 (no panel without it; every address without ADRES)
+//   panel_certyfikat PLIK              panel_klucz PLIK      (both: HTTPS only)
+//   panel_podglad tak|nie              (nie by default; tak: watching without login)
 //   and the Modbus devices and their outputs and inputs (modbus_config.h)
 // A key given twice, an unknown key, a bad value, or a topic used for two
 // inputs, or shared by a lamp and an input, is an error naming the line's

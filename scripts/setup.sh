@@ -16,6 +16,8 @@ PACKAGES=(
   libmosquitto-dev nlohmann-json3-dev mosquitto mosquitto-clients   # the controller, its tests and the demo
   libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio   # its Modbus devices and clients
   libsqlite3-dev sqlite3                                         # its ledger, and the tests that look into it
+  libwebsockets-dev                                              # its web panel: HTTP, WebSocket, TLS
+  chromium chromium-driver python3-selenium                      # the panel tried in a real browser
 )
 
 # What scripts/fuzz needs besides: clang, and libFuzzer's runtime.

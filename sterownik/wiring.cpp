@@ -38,7 +38,8 @@ Wiring::Wiring(Setup setup, std::ostream& log)
       settling_(reactor_),
       watch_(
           reactor_, [this] { controller_.stateFileChanged(); }, log),
-      hub_(reactor_, controller_, log) {}
+      hub_(reactor_, controller_, log),
+      panel_(reactor_, controller_, upkeep_, hub_, log) {}
 
 int Wiring::run() {
     if (const hall::Status caught = signals_.start(); !caught) {
@@ -66,6 +67,8 @@ int Wiring::run() {
         bms_ = std::move(*server);
     }
     logStart();
+    if (const hall::Status panel = panel_.start(running_.config, broker_.get()); !panel)
+        return ConfigurationError(panel.error());
     RemoveLeftovers(log_);
     controller_.attach(&upkeep_);
     controller_.start(Clock::now());
@@ -119,6 +122,7 @@ void Wiring::reload() {
     // The upkeep first: the controller's new connection publishes the upkeep's topics too.
     upkeep_.reconfigure(running_.config);
     controller_.reconfigure(TopicTable(running_.config), Discovery(running_.config, STEROWNIK_VERSION));
+    panel_.reconfigure(running_.config);
 }
 
 }  // namespace sterownik

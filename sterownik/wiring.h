@@ -5,6 +5,7 @@
 #include "controller.h"
 #include "lamp_upkeep.h"
 #include "modbus_hub.h"
+#include "panel_part.h"
 #include "reactor.h"
 #include "setup.h"
 #include "signals.h"
@@ -40,6 +41,7 @@ private:
     StateWatch watch_;
     ModbusHub hub_;
     std::unique_ptr<BmsServer> bms_;
+    panel::PanelPart panel_;
 };
 
 }  // namespace sterownik

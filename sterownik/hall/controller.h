@@ -44,6 +44,7 @@ public:
     std::optional<TimePoint> nextDeadline() const;
     // The hall as the building's management system reads it.
     HallView view() const;
+    std::optional<TimePoint> releaseAt(int input) const { return rules_.releaseAt(input); }
 
     void connected() override;
     void received(std::string_view topic, std::string_view payload, bool retained) override;

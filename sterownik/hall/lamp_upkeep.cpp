@@ -32,6 +32,7 @@ void LampUpkeep::reconfigure(const hall::ControllerConfig& config) {
     topics_ = TopicTable(config);
     if (ledger_ && watts_ != config.lampWatts) ledger_->setPowers(config.lampWatts);
     watts_ = config.lampWatts;
+    ratedHours_ = config.ratedHours;
     std::set<int> reported, readBack;
     for (const hall::ModbusLampWatch& watch : config.modbus.watches)
         (watch.readBack ? readBack : reported).insert(watch.lamps.begin(), watch.lamps.end());
@@ -72,8 +73,15 @@ void LampUpkeep::close(Duration patience) {
     if (ledger_) ledger_->close(patience);
 }
 
-void LampUpkeep::committed(const hall::LampTotals& totals) {
+UpkeepFigures LampUpkeep::figures() const {
+    UpkeepFigures figures{ledger_ != nullptr, litWatts(), totals_, today_, ratedHours_, {}};
+    for (const int n : failures_.watched()) figures.failures[n - 1] = failures_.failure(n);
+    return figures;
+}
+
+void LampUpkeep::committed(const hall::LampTotals& totals, std::int64_t todayMicrojoules) {
     totals_ = totals;
+    today_ = todayMicrojoules;
     const TimePoint now = Clock::now();
     const bool hours = now >= nextHours_;
     publishFigures(hours);
@@ -103,6 +111,13 @@ void LampUpkeep::take(const std::vector<LampFailures::Change>& changes) {
     for (const int n : failures_.watched()) publish(topics_.failure(n, failures_.failed(n)), failed_[n - 1]);
 }
 
+double LampUpkeep::litWatts() const {
+    double watts = 0;
+    for (int i = 0; lamps_ && i < hall::kLampCount; ++i)
+        if ((*lamps_)[i] && watts_[i]) watts += *watts_[i];
+    return watts;
+}
+
 // Only what changed since the broker last got it.
 void LampUpkeep::publish(const Message& message, std::optional<std::string>& published) {
     if (published == message.payload) return;
@@ -112,10 +127,7 @@ void LampUpkeep::publish(const Message& message, std::optional<std::string>& pub
 
 void LampUpkeep::publishFigures(bool hours) {
     if (!ledger_ || !link_ || !link_->connected() || !lamps_) return;
-    double watts = 0;
-    for (int i = 0; i < hall::kLampCount; ++i)
-        if ((*lamps_)[i] && watts_[i]) watts += *watts_[i];
-    publish(topics_.power(watts), power_);
+    publish(topics_.power(litWatts()), power_);
     if (!totals_) return;
     std::int64_t energy = 0;
     for (const hall::LampFigures& lamp : *totals_) energy = hall::SaturatedSum(energy, lamp.energyMicrojoules);

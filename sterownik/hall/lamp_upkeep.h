@@ -2,6 +2,7 @@
 
 #include "broker_link.h"
 #include "controller_config.h"
+#include "hall_view.h"
 #include "lamp_failures.h"
 #include "ledger_part.h"
 #include "reactor.h"
@@ -36,24 +37,28 @@ public:
     void connected();
     // The last of the ledger committed, waiting at most `patience`.
     void close(Duration patience);
+    UpkeepFigures figures() const;
 
-    void committed(const hall::LampTotals& totals) override;
+    void committed(const hall::LampTotals& totals, std::int64_t todayMicrojoules) override;
     void openFailures(const std::vector<hall::FailureSpan>& failures) override;
 
 private:
     void take(const std::vector<LampFailures::Change>& changes);
     void publish(const Message& message, std::optional<std::string>& published);
     void publishFigures(bool hours);
+    double litWatts() const;
 
     loop::Registrations registrations_;
     std::ostream& log_;
     TopicTable topics_;
     ledger::Powers watts_{};
+    std::array<std::optional<double>, hall::kLampCount> ratedHours_{};
     std::unique_ptr<ledger::LedgerPart> ledger_;
     BrokerLink* link_ = nullptr;
     LampFailures failures_;
     std::optional<hall::LampsLit> lamps_;
     std::optional<hall::LampTotals> totals_;
+    std::int64_t today_ = 0;
     // What the broker holds from this connection; nothing: not published yet.
     std::optional<std::string> energy_, power_;
     std::array<std::optional<std::string>, hall::kLampCount> hours_{}, failed_{};

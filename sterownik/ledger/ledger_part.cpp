@@ -43,6 +43,7 @@ struct Report {
     std::string text;  // Trouble, Ended: why; Opened: where a damaged file went, if anywhere
     hall::LampTotals totals{};
     std::vector<hall::FailureSpan> open;
+    std::int64_t todayMicrojoules = 0;
 };
 
 }  // namespace
@@ -59,7 +60,7 @@ struct LedgerPart::Writer {
     bool stop = false;
     bool closing = false;  // the controller stops: the last batch is flushed
     std::optional<hall::LedgerBatch> pending;
-    std::uint64_t handed = 0, done = 0;  // batches handed over, and committed or dropped at a stop
+    std::uint64_t handed = 0, done = 0;  // batches handed over, and and committed
 
     // The writer's own.
     std::optional<hall::LedgerFile> ledger;
@@ -153,7 +154,12 @@ hall::Status LedgerPart::Writer::write(hall::LedgerBatch& batch, bool last) {
     malloc_trim(0);
     if (!flush) return {};
     nextFlush = Clock::now() + kFlushEvery;
-    reports.put({Report::Kind::Committed, {}, *totals, {}});
+    const hall::LocalDay today = calendar.dayOf(WallNow());
+    const hall::Result<hall::LampTotals> todays = ledger->lampFigures({today, today});
+    std::int64_t energy = 0;
+    if (todays)
+        for (const hall::LampFigures& lamp : *todays) energy = hall::SaturatedSum(energy, lamp.energyMicrojoules);
+    reports.put({Report::Kind::Committed, {}, *totals, {}, energy});
     return {};
 }
 
@@ -247,7 +253,7 @@ void LedgerPart::readable() {
                          << std::endl;
                 listener_.openFailures(report.open);
                 break;
-            case Report::Kind::Committed: listener_.committed(report.totals); break;
+            case Report::Kind::Committed: listener_.committed(report.totals, report.todayMicrojoules); break;
             case Report::Kind::Trouble:
                 log_ << "nie można zapisać dziennika " << file << ": " << report.text << "; ponawiam" << std::endl;
                 break;

@@ -17,7 +17,8 @@ class LedgerListener {
 public:
     virtual ~LedgerListener() = default;
     // The totals as the file now holds them: never lower than before.
-    virtual void committed(const hall::LampTotals& totals) = 0;
+    // With the energy of the lamps today, by the hall's calendar.
+    virtual void committed(const hall::LampTotals& totals, std::int64_t todayMicrojoules) = 0;
     // The failures the file held open when it was opened.
     virtual void openFailures(const std::vector<hall::FailureSpan>& failures) = 0;
 };

@@ -225,6 +225,12 @@ void HallRules::release(Pass& pass, TimePoint now) {
         true);
 }
 
+std::optional<TimePoint> HallRules::releaseAt(int input) const {
+    const Zone& zone = zones_[input - 1];
+    if (!zone.held || zone.level) return std::nullopt;
+    return zone.until;
+}
+
 std::optional<TimePoint> HallRules::nextDeadline() const {
     std::optional<TimePoint> next;
     for (const Zone& zone : zones_)

@@ -83,6 +83,9 @@ public:
 
     std::optional<TimePoint> nextDeadline() const;
     bool held(int input) const { return zones_[input - 1].held; }
+    // When a held zone is released unless motion comes first; nothing for a
+    // free zone, or one a wired sensor holds.
+    std::optional<TimePoint> releaseAt(int input) const;
 
 private:
     struct Zone {

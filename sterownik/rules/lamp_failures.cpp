@@ -68,10 +68,11 @@ std::vector<LampFailures::Change> LampFailures::watch(const std::set<int>& repor
     return changes;
 }
 
-bool LampFailures::failed(int lamp) const {
-    const auto bit = reported_.find(lamp);
-    const auto readBack = readBacks_.find(lamp);
-    return (bit != reported_.end() && bit->second) || (readBack != readBacks_.end() && readBack->second.failed);
+std::optional<FailureKind> LampFailures::failure(int lamp) const {
+    if (const auto bit = reported_.find(lamp); bit != reported_.end() && bit->second) return FailureKind::Reported;
+    if (const auto readBack = readBacks_.find(lamp); readBack != readBacks_.end() && readBack->second.failed)
+        return FailureKind::Mismatch;
+    return std::nullopt;
 }
 
 bool LampFailures::assume(int lamp, FailureKind kind) {

@@ -50,7 +50,8 @@ public:
     // Only these lamps are watched now: the failures of the others clear,
     // and their readings are ignored.
     std::vector<Change> watch(const std::set<int>& reported, const std::set<int>& readBack);
-    bool failed(int lamp) const;  // either kind
+    bool failed(int lamp) const { return failure(lamp).has_value(); }
+    std::optional<FailureKind> failure(int lamp) const;
     // A failure begun before a restart: it lasts until a read shows the lamp
     // sound. False when the lamp is not watched for it any more.
     bool assume(int lamp, FailureKind kind);

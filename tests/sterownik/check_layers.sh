@@ -11,10 +11,11 @@ allowed() {
     mqtt) echo "loop rules" ;;
     modbus) echo "loop rules hall/hall_view.h" ;;
     hall) echo "loop rules mqtt modbus ledger" ;;
+    panel) echo "loop rules hall mqtt modbus ledger" ;;
   esac
 }
 status=0
-for folder in loop rules mqtt modbus hall ledger; do
+for folder in loop rules mqtt modbus hall ledger panel; do
   for file in "$folder"/*.h "$folder"/*.cpp; do
     [ -e "$file" ] || continue
     sed -n 's/^#include "\(.*\)"$/\1/p' "$file" | while read -r header; do
