@@ -11,6 +11,7 @@ import sys
 import tempfile
 import time
 import unittest
+from pathlib import Path
 
 from selenium import webdriver
 from selenium.webdriver.chrome.options import Options
@@ -38,30 +39,26 @@ def wait(condition, timeout, message):
 
 
 class Hall:
-    """A temporary hall with its controller serving the panel on 127.0.0.1 and a free port."""
+    """A temporary hall whose controller serves the panel on 127.0.0.1 and a free port."""
 
     def __init__(self, test, lit=()):
         tmp = tempfile.TemporaryDirectory(prefix='hala-')
         test.addCleanup(tmp.cleanup)
-        self.root = tmp.name
-        work = os.path.join(self.root, 'konfigurator')
-        os.mkdir(work)
+        root = Path(tmp.name)
+        self.work, self.actual, self.log_path = root / 'konfigurator', root / 'actual.txt', root / 'sterownik.log'
+        self.work.mkdir()
         with socket.socket() as s:
             s.bind(('127.0.0.1', 0))
             self.port = s.getsockname()[1]
         self.url = f'http://127.0.0.1:{self.port}/'
-        self.actual = os.path.join(self.root, 'actual.txt')
-        self.log_path = os.path.join(self.root, 'sterownik.log')
         self.write_actual(hall_state(lit))
-        files = {'sterownik.conf': f'nazwa test\nbroker brak\npanel 127.0.0.1:{self.port}\n'.encode(),
-                 'jan': b'beh\r\n'}  # the password "abc", scrambled
+        (self.work / 'sterownik.conf').write_text(f'nazwa test\nbroker brak\npanel 127.0.0.1:{self.port}\n')
+        (self.work / 'jan').write_bytes(b'beh\r\n')  # the password "abc", scrambled
         for k in range(1, 9):
             lamps = {1, 108} if k == 3 else {k}
-            files[f'vuzo{k}.txt'] = ('a' + ''.join('01'[n in lamps] for n in range(1, 109)) + '\r\n').encode()
-        for name, data in files.items():
-            with open(os.path.join(work, name), 'wb') as f:
-                f.write(data)
-        self.work, self.proc = work, None
+            (self.work / f'vuzo{k}.txt').write_bytes(
+                ('a' + ''.join('01'[n in lamps] for n in range(1, 109)) + '\r\n').encode())
+        self.proc = None
         test.addCleanup(self.stop)
         self.start()
 
@@ -74,11 +71,8 @@ class Hall:
     def accepts(self):
         if self.proc.poll() is not None:
             raise AssertionError(f'the controller ended ({self.proc.returncode}):\n{self.log()}')
-        try:
-            socket.create_connection(('127.0.0.1', self.port), timeout=0.5).close()
-            return True
-        except OSError:
-            return False
+        with socket.socket() as s:
+            return s.connect_ex(('127.0.0.1', self.port)) == 0
 
     def stop(self, sig=signal.SIGTERM):
         if self.proc and self.proc.poll() is None:
@@ -91,17 +85,11 @@ class Hall:
 
     def write_actual(self, data):
         # As another program does: the whole file at once, never half written.
-        with open(self.actual + '.tmp', 'wb') as f:
-            f.write(data)
-        os.replace(self.actual + '.tmp', self.actual)
-
-    def read_actual(self):
-        with open(self.actual, 'rb') as f:
-            return f.read()
+        (tmp := self.actual.with_suffix('.tmp')).write_bytes(data)
+        os.replace(tmp, self.actual)
 
     def log(self):
-        with open(self.log_path, encoding='utf-8', errors='replace') as f:
-            return f.read()
+        return self.log_path.read_text(encoding='utf-8', errors='replace')
 
 
 class PanelTest(unittest.TestCase):
@@ -128,8 +116,7 @@ class PanelTest(unittest.TestCase):
         wait(lambda: self.js('return document.querySelector(`[data-lampa="${arguments[0]}"]`).dataset.stan', n)
              == state, timeout, f'L{n} never became {state}')
 
-    def live_controls(self):
-        """Command controls a user could press now."""
+    def live_controls(self):  # the command controls a user could press now
         return self.js('return [...document.querySelectorAll(arguments[0])]'
                        '.filter(b => b.offsetParent && !b.disabled).length', COMMANDS)
 
@@ -150,8 +137,7 @@ class PanelTest(unittest.TestCase):
         secret.send_keys(password)
         self.driver.find_element(By.XPATH, '//button[normalize-space()="Zaloguj"]').click()
 
-    def watch_cell(self, n):
-        """Records the browser's Date.now() when the cell first turns lit."""
+    def watch_cell(self, n):  # the browser's Date.now() when the cell first turns lit
         self.js('''const c = document.querySelector(`[data-lampa="${arguments[0]}"]`);
                    window.zapalona = null;
                    new MutationObserver(() => { if (c.dataset.stan === 'wl' && window.zapalona === null)
@@ -170,9 +156,7 @@ class PanelTest(unittest.TestCase):
         wait(self.connected, 10, 'the panel never connected after the login')
         self.assertEqual(self.live_controls(), 9)  # eight scenes and the all-off
         self.assertFalse(self.driver.find_element(By.NAME, 'uzytkownik').is_displayed())
-        header = self.driver.find_element(By.TAG_NAME, 'header').text
-        self.assertIn('test', header)
-        self.assertIn('jan', header)
+        self.assertRegex(self.driver.find_element(By.TAG_NAME, 'header').text, r'(?s)test.*jan')
         refused = [e['message'] for e in self.driver.get_log('browser')
                    if 'Content Security Policy' in e['message'] or e['source'] == 'javascript']
         self.assertEqual(refused, [])
@@ -199,8 +183,7 @@ class PanelTest(unittest.TestCase):
                         .map(b => box(b).height)}''')
                 self.assertLessEqual(m['scroll'], m['inner'])
                 self.assertGreaterEqual(min(m['buttons']), 44)
-                tops = sorted({c[0] for c in m['cells']})
-                lefts = sorted({c[1] for c in m['cells']})
+                tops, lefts = (sorted({c[i] for c in m['cells']}) for i in (0, 1))
                 self.assertEqual([(tops.index(c[0]), lefts.index(c[1])) for c in m['cells']],
                                  [divmod(n - 1, 9) for n in range(1, 109)])
                 self.assertGreaterEqual(min(c[3] for c in m['cells']), 44)
@@ -230,18 +213,18 @@ class PanelTest(unittest.TestCase):
         self.login(hall)
         wait(self.connected, 10, 'the panel never connected')
         self.press('[data-scena="3"]')
-        wait(lambda: hall.read_actual() == hall_state({1, 108}), 5, 'scene 3 never reached actual.txt')
+        wait(lambda: hall.actual.read_bytes() == hall_state({1, 108}), 5, 'scene 3 never reached actual.txt')
         self.wait_cell(108, 'wl', 5)
         self.press('[data-lampa="7"]')
         self.press('[data-polecenie="wlacz-lampe"]')
-        wait(lambda: lit_in(hall.read_actual()) == {1, 7, 108}, 5, 'L7 was not lit')
+        wait(lambda: lit_in(hall.actual.read_bytes()) == {1, 7, 108}, 5, 'L7 was not lit')
         self.wait_cell(7, 'wl', 5)
         self.press('[data-polecenie="wylacz-lampe"]')
-        wait(lambda: lit_in(hall.read_actual()) == {1, 108}, 5, 'L7 was not put out')
+        wait(lambda: lit_in(hall.actual.read_bytes()) == {1, 108}, 5, 'L7 was not put out')
         self.driver.find_element(By.XPATH, '//dialog//button[normalize-space()="Zamknij"]').click()
         self.press('[data-polecenie="wylacz"]')
-        wait(lambda: hall.read_actual() == hall_state(()), 5, 'the all-off never reached actual.txt')
-        self.assertEqual(len(hall.read_actual()), 758)
+        wait(lambda: hall.actual.read_bytes() == hall_state(()), 5, 'the all-off never reached actual.txt')
+        self.assertEqual(len(hall.actual.read_bytes()), 758)
         wait(lambda: any('panel (jan)' in line and 'scena 3' in line for line in hall.log().splitlines()),
              5, 'the log does not say who chose scene 3')
 
@@ -282,14 +265,13 @@ class PanelTest(unittest.TestCase):
         self.assertFalse(self.driver.find_element(By.NAME, 'uzytkownik').is_displayed())
         self.assertFalse(alert.is_displayed())
         self.assertEqual(self.live_controls(), 9)
-        self.assertEqual(hall.read_actual(), written)
+        self.assertEqual(hall.actual.read_bytes(), written)
 
 
 if __name__ == '__main__':
-    if '--sterownik' in sys.argv:
-        i = sys.argv.index('--sterownik')
-        STEROWNIK = sys.argv[i + 1]
-        del sys.argv[i:i + 2]
+    if '--sterownik' in sys.argv[:-1]:
+        STEROWNIK = sys.argv.pop(sys.argv.index('--sterownik') + 1)
+        sys.argv.remove('--sterownik')
     if not STEROWNIK or not os.access(STEROWNIK, os.X_OK):
         sys.exit('usage: test_panel_browser.py --sterownik PATH_TO_BINARY (or STEROWNIK=PATH)')
     unittest.main()

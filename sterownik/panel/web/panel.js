@@ -88,7 +88,8 @@
     document.body.dataset.polaczenie = stan.polaczony ? 'tak' : 'nie';
     const alarm = $('alarm');
     alarm.hidden = stan.polaczony || stan.tryb === 'logowanie';
-    alarm.textContent = alarm.hidden ? '' : BRAK_POLACZENIA;
+    const tekst = alarm.hidden ? '' : BRAK_POLACZENIA;
+    if (alarm.textContent !== tekst) alarm.textContent = tekst; // said again only when it changes
     if (!panel && dialog.open) dialog.close();
     odswiezPolecenia();
   }
@@ -419,7 +420,6 @@
     if (!uzytkownik || !haslo) return komunikatLogowania('Podaj nazwę użytkownika i hasło');
     przycisk.disabled = true;
     komunikatLogowania('Logowanie…', false);
-    const moje = pokolenie;
     let odp;
     try {
       odp = await zapytaj('/logowanie', {
@@ -434,14 +434,13 @@
       przycisk.disabled = false;
     }
     const j = await cialo(odp);
-    if (moje !== pokolenie) return;
     if (!odp.ok) {
       komunikatLogowania(typeof j.blad === 'string' ? j.blad : `Logowanie nieudane (kod ${odp.status})`);
       return;
     }
     form.haslo.value = '';
     komunikatLogowania('', false);
-    pokolenie++;
+    pokolenie++; // a login outranks any reconnection still under way
     clearTimeout(ponowienie);
     odczekanie = 1000;
     przyjmijSesje(j);
