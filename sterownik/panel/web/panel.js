@@ -359,7 +359,7 @@
       odp = null;
     }
     if (moje !== pokolenie) return;
-    if (odp && odp.status === 401) return pokazLogowanie('');
+    if (odp && odp.status === 401) return pokazLogowanie(stan.uzytkownik ? 'Sesja wygasła, zaloguj się ponownie' : '');
     if (!s || typeof s !== 'object') {
       odswiezWidok();
       return zaplanujPonowienie();
