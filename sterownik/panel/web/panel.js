@@ -3,7 +3,10 @@
 (() => {
   const LAMPY = 108;
   const CISZA_MS = 4000; // the heartbeat comes every second: four silent seconds mean a frozen controller
-  const ODCZEKANIE_MAX_MS = 30000;
+  // The page must be back within 2 s of the controller listening again, after an outage of any length:
+  // the tries back off only that far, and a refused try on the hall's own network costs next to nothing.
+  const ODCZEKANIE_MIN_MS = 500;
+  const ODCZEKANIE_MAX_MS = 2000;
   const ZAPYTANIE_MS = 10000; // a request never leaves a button waiting for ever
   const BRAK_POLACZENIA = 'Brak połączenia ze sterownikiem';
   const STANY_STREF = { wolna: 'wolna', trzymana: 'trzymana', zwalniana: 'zwalniana' };
@@ -34,7 +37,7 @@
   let gniazdo = null;
   let straznik = 0;
   let ponowienie = 0;
-  let odczekanie = 1000;
+  let odczekanie = ODCZEKANIE_MIN_MS;
   // Bumped whenever the session changes hands, so that a late answer to an older question is dropped.
   let pokolenie = 0;
 
@@ -183,7 +186,7 @@
       stan.polecenia = m.polecenia === true;
       stan.polaczony = true;
       stan.czekaNaPlan = true;
-      odczekanie = 1000;
+      odczekanie = ODCZEKANIE_MIN_MS;
       odswiezWidok();
       poprosOLampe();
     },
@@ -375,7 +378,7 @@
     stan.tryb = 'logowanie';
     stan.uzytkownik = null;
     stan.polecenia = false;
-    odczekanie = 1000;
+    odczekanie = ODCZEKANIE_MIN_MS;
     odswiezWidok();
     komunikatLogowania(tekst);
     form.uzytkownik.focus();
@@ -442,7 +445,7 @@
     komunikatLogowania('', false);
     pokolenie++; // a login outranks any reconnection still under way
     clearTimeout(ponowienie);
-    odczekanie = 1000;
+    odczekanie = ODCZEKANIE_MIN_MS;
     przyjmijSesje(j);
     polacz();
   }
@@ -463,7 +466,7 @@
     rozlacz();
     stan.uzytkownik = null;
     stan.polecenia = false;
-    odczekanie = 1000;
+    odczekanie = ODCZEKANIE_MIN_MS;
     komunikat('');
     sprawdzSesje(); // the login form, or the preview where the hall allows it
   }
