@@ -34,7 +34,7 @@ class Hall:
     """The hall's files, an account jan with the password abc, scene 3 lighting lamps 1 and 108."""
 
     def __init__(self, binary, conf=""):
-        self.binary = binary
+        self.binary = os.path.abspath(binary)
         self.dir = tempfile.TemporaryDirectory()
         self.root = self.dir.name
         self.work = os.path.join(self.root, "konfigurator")
