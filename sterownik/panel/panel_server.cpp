@@ -4,6 +4,7 @@
 #include "login_check.h"
 #include "panel_access.h"
 #include "panel_messages.h"
+#include "posix_file.h"
 #include "system_calendar.h"
 #include "web_files.h"
 
@@ -28,6 +29,8 @@ constexpr unsigned kDescriptorLimit = 64 + 6;
 // A client that has not sent a whole request by then is closed.
 constexpr unsigned kRequestPatience = 30;
 constexpr std::size_t kQueuedAnswers = 8;
+// A certificate with its chain, or a key, in PEM.
+constexpr std::size_t kPemLimit = 256 * 1024;
 constexpr const char* kCookie = "sesja";
 constexpr const char* kSocketPath = "/stan";
 constexpr const char* kJson = "application/json; charset=utf-8";
@@ -438,18 +441,29 @@ hall::Result<std::unique_ptr<PanelServer>> PanelServer::Start(const hall::PanelC
     info.timeout_secs = kRequestPatience;
     info.max_http_header_data = 4096;
     info.alpn = kAlpn;
+    // Read here, as every file of the hall is, so that no link another user planted is followed.
+    std::string certificate, key;
     if (https) {
+        for (auto [file, bytes] : {std::pair{&config.certFile, &certificate}, std::pair{&config.keyFile, &key}}) {
+            hall::os::SysResult<std::string> read = hall::os::ReadRegularFile(*file, kPemLimit);
+            if (!read)
+                return hall::Unexpected("panel: nie można odczytać pliku " + file->string() + ": " +
+                                        read.error().message());
+            *bytes = std::move(*read);
+        }
         info.options |= LWS_SERVER_OPTION_DO_SSL_GLOBAL_INIT;
-        info.ssl_cert_filepath = config.certFile.c_str();
-        info.ssl_private_key_filepath = config.keyFile.c_str();
+        info.server_ssl_cert_mem = certificate.data();
+        info.server_ssl_cert_mem_len = static_cast<unsigned>(certificate.size());
+        info.server_ssl_private_key_mem = key.data();
+        info.server_ssl_private_key_mem_len = static_cast<unsigned>(key.size());
     }
     lws_context* context = lws_create_context(&info);
     if (!context)
-        return hall::Unexpected("panel: nie można nasłuchiwać na " +
-                                (config.address.empty() ? std::string("*") : config.address) + ":" +
-                                std::to_string(*config.port) +
-                                (https ? " (port zajęty, brak uprawnień albo zły certyfikat lub klucz)"
-                                       : " (port zajęty albo brak uprawnień)"));
+        return hall::Unexpected(
+            "panel: nie można nasłuchiwać na " + (config.address.empty() ? std::string("*") : config.address) + ":" +
+            std::to_string(*config.port) +
+            (https ? " (port zajęty, brak uprawnień albo certyfikat lub klucz nie w PEM, albo nie do pary)"
+                   : " (port zajęty albo brak uprawnień)"));
     shared->context = context;
     std::unique_ptr<PanelServer> server(new PanelServer(shared));
     server->thread_ = std::thread([shared, service, context] {

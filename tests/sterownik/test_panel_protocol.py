@@ -94,7 +94,8 @@ class RequestChecks(unittest.TestCase):
         response, _ = request(self.hall, "POST", "/polecenie", scene, self.hall.origin, self.cookie)
         self.assertEqual(response.status, 204)
         self.hall.wait_for(lambda: self.hall.read_state() == state_line(SCENE_3), what="scene 3")
-        self.assertIn("panel (jan): polecenie: scena 3", self.hall.log())
+        # Logged once the file is written: after it.
+        self.hall.wait_for(lambda: "panel (jan): polecenie: scena 3" in self.hall.log(), what="the command logged")
 
     def test_login_cookie_and_origin(self):
         response, _ = login(self.hall, origin=EVIL)
@@ -138,7 +139,7 @@ class Sessions(unittest.TestCase):
         statuses = [login(self.hall, "zle")[0].status for _ in range(5)]
         self.assertEqual(statuses, [401] * 5)
         self.assertEqual(login(self.hall)[0].status, 429)
-        self.assertIn("5 błędnych haseł z adresu 127.0.0.1", self.hall.log())
+        self.hall.wait_for(lambda: "5 błędnych haseł z adresu 127.0.0.1" in self.hall.log(), what="the wait logged")
 
     def test_session_outlives_a_restart_and_ends_at_logout(self):
         cookie = session_cookie(login(self.hall)[0])
