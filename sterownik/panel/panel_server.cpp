@@ -66,6 +66,10 @@ struct Connection {
     bool pulse = false;
 };
 
+Reply Refusal(unsigned status, std::string_view why, bool close = false) {
+    return {status, kJson, ErrorBody(why), {}, close};
+}
+
 std::string Header(lws* wsi, lws_token_indexes header) {
     const int length = lws_hdr_total_length(wsi, header);
     if (length <= 0) return {};
@@ -189,21 +193,20 @@ int Service::request(lws* wsi, std::string path) {
         std::size_t declared = 0;
         const auto [end, error] = std::from_chars(length.data(), length.data() + length.size(), declared);
         if (!length.empty() && (error != std::errc() || end != length.data() + length.size() || declared > kBodyLimit))
-            return respond(wsi, {413, kJson, ErrorBody("zbyt długie zapytanie"), {}, true});
+            return respond(wsi, Refusal(413, "zbyt długie zapytanie", true));
         return 0;  // the body follows
     }
-    if (method != LWSHUMETH_GET) return respond(wsi, {405, kJson, ErrorBody("niedozwolona metoda"), {}, true});
+    if (method != LWSHUMETH_GET) return respond(wsi, Refusal(405, "niedozwolona metoda", true));
     if (c.path == "/sesja") return respond(wsi, session(wsi));
     for (const WebFile& file : WebFiles())
         if (file.path == c.path) return respond(wsi, {200, std::string(file.type), std::string(file.body), {}, false});
-    return respond(wsi, {404, kJson, ErrorBody("nie ma takiej strony"), {}, false});
+    return respond(wsi, Refusal(404, "nie ma takiej strony"));
 }
 
 int Service::bodyPart(lws* wsi, const void* in, std::size_t len) {
     Connection& c = connections_[wsi];
     if (c.reply) return 0;
-    if (c.body.size() + len > kBodyLimit)
-        return respond(wsi, {413, kJson, ErrorBody("zbyt długie zapytanie"), {}, true});
+    if (c.body.size() + len > kBodyLimit) return respond(wsi, Refusal(413, "zbyt długie zapytanie", true));
     c.body.append(static_cast<const char*>(in), len);
     return 0;
 }
@@ -211,16 +214,16 @@ int Service::bodyPart(lws* wsi, const void* in, std::size_t len) {
 int Service::bodyDone(lws* wsi) {
     Connection& c = connections_[wsi];
     if (c.reply) return 0;
-    if (!ownOrigin(wsi)) return respond(wsi, {403, kJson, ErrorBody("zapytanie spoza panelu"), {}, true});
+    if (!ownOrigin(wsi)) return respond(wsi, Refusal(403, "zapytanie spoza panelu", true));
     if (c.path == "/logowanie") return respond(wsi, login(wsi, c.body));
     if (c.path == "/wylogowanie") return respond(wsi, logout(wsi));
     if (c.path == "/polecenie") return respond(wsi, command(wsi, c.body));
-    return respond(wsi, {404, kJson, ErrorBody("nie ma takiej strony"), {}, false});
+    return respond(wsi, Refusal(404, "nie ma takiej strony"));
 }
 
 Reply Service::session(lws* wsi) {
     const Viewer viewer{userOf(Cookie(wsi))};
-    if (!viewer.user && !preview_) return {401, kJson, ErrorBody("zaloguj się"), {}, false};
+    if (!viewer.user && !preview_) return Refusal(401, "zaloguj się");
     return {200, kJson, SessionBody(viewer, preview_), {}, false};
 }
 
@@ -229,14 +232,10 @@ Reply Service::login(lws* wsi, std::string_view body) {
     const TimePoint now = Clock::now();
     if (const std::optional<Duration> wait = throttle_.waiting(address, now)) {
         const auto seconds = std::chrono::ceil<std::chrono::seconds>(*wait).count();
-        return {429,
-                kJson,
-                ErrorBody("Zbyt wiele błędnych haseł; spróbuj ponownie za " + std::to_string(seconds) + " s"),
-                {},
-                false};
+        return Refusal(429, "Zbyt wiele błędnych haseł; spróbuj ponownie za " + std::to_string(seconds) + " s");
     }
     const hall::Result<Credentials> credentials = ReadCredentials(body);
-    if (!credentials) return {400, kJson, ErrorBody(credentials.error()), {}, false};
+    if (!credentials) return Refusal(400, credentials.error());
     const LoginVerdict verdict = CheckLogin(credentials->user, credentials->password);
     if (verdict != LoginVerdict::Accepted) {
         if (throttle_.failed(address, now))
@@ -244,11 +243,11 @@ Reply Service::login(lws* wsi, std::string_view body) {
                  "; kolejna próba za 30 s");
         const char* text = verdict == LoginVerdict::UnknownUser ? "program nie zna takiego użytkownika"
                                                                 : "Hasło nieprawidłowe sprubuj ponownie!";
-        return {401, kJson, ErrorBody(text), {}, false};
+        return Refusal(401, text);
     }
     throttle_.succeeded(address);
     const std::optional<std::string> token = NewToken();
-    if (!token) return {503, kJson, ErrorBody("brak liczb losowych dla sesji"), {}, false};
+    if (!token) return Refusal(503, "brak liczb losowych dla sesji");
     sessions_.open(*token, credentials->user, ledger::WallNow());
     saveSessions();
     note("panel: zalogowano " + credentials->user + " z adresu " + address);
@@ -270,9 +269,9 @@ Reply Service::logout(lws* wsi) {
 
 Reply Service::command(lws* wsi, std::string_view body) {
     const std::optional<std::string> user = userOf(Cookie(wsi));
-    if (!user) return {401, kJson, ErrorBody("zaloguj się, aby sterować halą"), {}, false};
+    if (!user) return Refusal(401, "zaloguj się, aby sterować halą");
     const hall::Result<Event> event = ReadCommand(body);
-    if (!event) return {400, kJson, ErrorBody(event.error()), {}, false};
+    if (!event) return Refusal(400, event.error());
     shared_.notes.put({*event, "panel (" + *user + ")"});
     return {204, kJson, {}, {}, false};
 }
