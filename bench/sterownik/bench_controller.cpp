@@ -5,7 +5,8 @@
 // the building management system, read by a Modbus client in its thread.
 // Prints the table of figures and goals; exit status 0 when every goal is met,
 // 1 when one is not, 2 when the run could not be measured. With --modbus, the
-// Modbus figures alone; with --bms, the BMS figures alone.
+// Modbus figures alone; with --bms, the BMS figures alone; with --one-hall,
+// the floors and the one hall alone.
 #include "bms_runs.h"
 #include "broker_process.h"
 #include "burst.h"
@@ -26,9 +27,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <iostream>
 #include <string_view>
+#include <utility>
 
 namespace bench {
 namespace {
@@ -147,9 +150,9 @@ Watch SignalWatch(int signals) {
     return {signals, []() -> hall::Status { return hall::Unexpected("przerwano sygnałem"); }};
 }
 
-// The runs through the raised broker: the floors, one hall, and the many halls on either disk.
-hall::Status MeasurePaced(DriverClient& client, BrokerProcess& broker, const std::filesystem::path& root,
-                          Figures& figures) {
+// The floors and the one hall, through the raised broker: the one hall's goals are read against the floors.
+hall::Status MeasureOneHall(DriverClient& client, BrokerProcess& broker, const std::filesystem::path& root,
+                            Figures& figures) {
     if (const hall::Status connected = client.connect(broker.port()); !connected) return connected;
     if (const hall::Status subscribed = client.subscribe(EventTracker::Subscriptions()); !subscribed) return subscribed;
     std::cerr << "obieg przez brokera i zapis actual.txt...\n";
@@ -157,8 +160,14 @@ hall::Status MeasurePaced(DriverClient& client, BrokerProcess& broker, const std
     if (!floors) return hall::Unexpected(floors.error());
     figures.brokerRoundTrip = floors->roundTrip;
     figures.durableReplace = floors->replace;
-    std::cerr << "jedna hala z dziennikiem i bez, po 1000 zdarzeń na zmianę...\n";
-    if (const hall::Status measured = OneHall(client, root, broker.port(), figures); !measured) return measured;
+    std::cerr << "jedna hala z dziennikiem, bez niego i z 50 połączonymi panelami, po 1020 zdarzeń na zmianę...\n";
+    return OneHall(client, root, broker.port(), figures);
+}
+
+// The runs through the raised broker: the floors, one hall, and the many halls on either disk.
+hall::Status MeasurePaced(DriverClient& client, BrokerProcess& broker, const std::filesystem::path& root,
+                          Figures& figures) {
+    if (const hall::Status measured = MeasureOneHall(client, broker, root, figures); !measured) return measured;
     std::cerr << "100 hal przez 60 s...\n";
     if (const hall::Status measured = ManyHalls(client, broker, root, Disk::This, figures.many); !measured)
         return measured;
@@ -166,17 +175,21 @@ hall::Status MeasurePaced(DriverClient& client, BrokerProcess& broker, const std
     return ManyHalls(client, broker, root, Disk::Slow, figures.slow);
 }
 
-// Everything measured into `figures`, each part announced on standard error.
-hall::Status Measure(int signals, const std::filesystem::path& root, Figures& figures) {
+using PacedRuns = hall::Status (*)(DriverClient&, BrokerProcess&, const std::filesystem::path&, Figures&);
+
+// `runs` through a raised broker of their own, with the client that drives them.
+hall::Status ThroughBroker(PacedRuns runs, int signals, const std::filesystem::path& root, Figures& figures) {
     BrokerProcess broker;
     if (const hall::Status started = broker.start(root, BrokerLimits::Raised); !started) return started;
-    {
-        DriverClient client({SignalWatch(signals), broker.endWatch()});
-        if (const hall::Status measured = MeasurePaced(client, broker, root, figures); !measured) return measured;
-    }
+    DriverClient client({SignalWatch(signals), broker.endWatch()});
+    return runs(client, broker, root, figures);
+}
+
+// Everything measured into `figures`, each part announced on standard error.
+hall::Status Measure(int signals, const std::filesystem::path& root, Figures& figures) {
+    if (const hall::Status measured = ThroughBroker(MeasurePaced, signals, root, figures); !measured) return measured;
     std::cerr << "jedna hala, 10000 zdarzeń naraz...\n";
-    if (const hall::Status measured = MeasureBurst(root, {SignalWatch(signals), broker.endWatch()}, figures.burst);
-        !measured)
+    if (const hall::Status measured = MeasureBurst(root, {SignalWatch(signals)}, figures.burst); !measured)
         return measured;
     if (const hall::Status measured = MeasureModbus(root, signals, figures.modbus); !measured) return measured;
     return MeasureBms(root, {SignalWatch(signals)}, figures.bms);
@@ -189,10 +202,11 @@ int Unmeasured(std::string_view reason) {
 }
 
 // The whole run, or one part of it alone.
-enum class Part { All, Modbus, Bms, Burst };
+enum class Part { All, OneHall, Modbus, Bms, Burst };
 
 hall::Status MeasurePart(Part part, int signals, const std::filesystem::path& root, Figures& figures) {
     switch (part) {
+        case Part::OneHall: return ThroughBroker(MeasureOneHall, signals, root, figures);
         case Part::Modbus: return MeasureModbus(root, signals, figures.modbus);
         case Part::Bms: return MeasureBms(root, {SignalWatch(signals)}, figures.bms);
         case Part::Burst: return MeasureBurst(root, {SignalWatch(signals)}, figures.burst);
@@ -203,6 +217,7 @@ hall::Status MeasurePart(Part part, int signals, const std::filesystem::path& ro
 
 std::vector<Row> PartRows(Part part, const Figures& figures) {
     switch (part) {
+        case Part::OneHall: return OneHallRows(figures);
         case Part::Modbus: return ModbusRows(figures.modbus);
         case Part::Bms: return BmsRows(figures.bms);
         case Part::Burst: return BurstRows(figures.burst);
@@ -224,21 +239,27 @@ int Run(Part part) {
     return AllMet(rows) ? 0 : 1;
 }
 
+// The options, each the part it runs alone.
+constexpr std::array<std::pair<std::string_view, Part>, 4> kParts = {{
+    {"--one-hall", Part::OneHall},
+    {"--modbus", Part::Modbus},
+    {"--bms", Part::Bms},
+    {"--burst", Part::Burst},
+}};
+
 }  // namespace
 }  // namespace bench
 
 int main(int argc, char** argv) {
     const std::string_view option = argc == 2 ? argv[1] : "";
-    if (argc > 2 || (argc == 2 && option != "--modbus" && option != "--bms" && option != "--burst")) {
-        std::cerr << "użycie: bench_controller [--modbus | --bms | --burst]\n";
+    const auto found = std::find_if(bench::kParts.begin(), bench::kParts.end(),
+                                    [&](const auto& part) { return part.first == option; });
+    if (argc > 2 || (argc == 2 && found == bench::kParts.end())) {
+        std::cerr << "użycie: bench_controller [--one-hall | --modbus | --bms | --burst]\n";
         return 2;
     }
     mosquitto_lib_init();
-    const bench::Part part = option == "--modbus"  ? bench::Part::Modbus
-                             : option == "--bms"   ? bench::Part::Bms
-                             : option == "--burst" ? bench::Part::Burst
-                                                   : bench::Part::All;
-    const int status = bench::Run(part);
+    const int status = bench::Run(found == bench::kParts.end() ? bench::Part::All : found->second);
     mosquitto_lib_cleanup();
     return status;
 }

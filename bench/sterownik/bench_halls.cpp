@@ -75,8 +75,13 @@ std::vector<std::string> HallNames(int count, const std::string& stem) {
 }
 
 hall::Status Halls::lay(int port) {
-    for (std::size_t i = 0; i < names_.size(); ++i)
+    for (std::size_t i = 0; i < names_.size(); ++i) {
         if (const hall::Status laidOut = LayOutHall(hall(i), port, delay_, moreConfig_); !laidOut) return laidOut;
+        if (sessions_.empty()) continue;
+        const std::filesystem::path file = WorkingDirectory(hall(i)) / hall::kPanelSessionsPath;
+        if (const hall::Status written = hall::WritePanelSessions(sessions_, file); !written)
+            return hall::Unexpected("nie można zapisać sesji panelu " + file.string() + ": " + written.error());
+    }
     return {};
 }
 
@@ -104,6 +109,12 @@ hall::Status Halls::startReady(int port, DriverClient& client, EventTracker& tra
     hall::Status started = lay(port);
     if (started) started = start();
     return started ? waitReady(client, tracker) : started;
+}
+
+hall::Status Halls::running() {
+    const std::string ended = endedOnes();
+    if (ended.empty()) return {};
+    return hall::Unexpected(ended.substr(1));  // without the line break it begins with
 }
 
 bool Halls::stop() {

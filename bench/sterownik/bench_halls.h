@@ -4,6 +4,7 @@
 #include "driver_client.h"
 #include "event_tracker.h"
 #include "lamp_state.h"
+#include "panel_sessions.h"
 #include "result.h"
 #include "scene_files.h"
 
@@ -59,6 +60,8 @@ public:
 
     // Lines, each ended by LF, added to every hall's sterownik.conf when it is laid out.
     void addConfig(std::string lines) { moreConfig_ += lines; }
+    // A web panel's session every hall's controller reads at its start, as after a login.
+    void addPanelSession(hall::PanelSession session) { sessions_.push_back(std::move(session)); }
     hall::Status lay(int port);
     hall::Status start();
     // Until every controller is online and has published its lamps.
@@ -71,6 +74,8 @@ public:
     std::filesystem::path log(std::size_t i) const { return root_ / (names_[i] + ".log"); }
     const std::vector<std::unique_ptr<ChildProcess>>& controllers() const { return controllers_; }
 
+    // Fails, with their logs' last lines, when a controller has ended on its own.
+    hall::Status running();
     // False when one did not end on SIGTERM.
     bool stop();
 
@@ -82,6 +87,7 @@ private:
     std::string delay_;
     std::vector<std::string> environment_;
     std::string moreConfig_;
+    std::vector<hall::PanelSession> sessions_;
     std::vector<std::unique_ptr<ChildProcess>> controllers_;
 };
 

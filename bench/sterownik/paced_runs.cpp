@@ -3,6 +3,8 @@
 #include "bench_halls.h"
 #include "event_tracker.h"
 #include "ledger_commits.h"
+#include "panel_access.h"
+#include "panel_clients.h"
 #include "slow_disk.h"
 
 #include <fcntl.h>
@@ -11,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <optional>
 
 namespace bench {
@@ -18,10 +21,24 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Each way 1000 events, 50 s at the one hall's pace, in pairs of blocks, each
-// pair in the other order than the one before: machine drift falls on both.
-constexpr int kOneHallPairs = 4;
-constexpr int kOneHallEventsPerBlock = 250;
+// The one hall's sides: as by default, without its ledger, and with its web panel watched.
+enum OneHallSide : std::size_t { kWithLedger, kWithoutLedger, kWithPanels, kOneHallSides };
+// Each side 1,020 events, 51 s at the one hall's pace, one block of each a
+// round. Over the six rounds each side comes first, second and last twice,
+// and within a round after each other side twice: the machine's drift and the
+// block before fall on all three alike.
+constexpr int kOneHallEventsPerBlock = 170;
+constexpr std::array<std::array<OneHallSide, kOneHallSides>, 6> kOneHallRounds = {{
+    {kWithLedger, kWithoutLedger, kWithPanels},
+    {kWithoutLedger, kWithPanels, kWithLedger},
+    {kWithPanels, kWithLedger, kWithoutLedger},
+    {kWithPanels, kWithoutLedger, kWithLedger},
+    {kWithLedger, kWithPanels, kWithoutLedger},
+    {kWithoutLedger, kWithLedger, kWithPanels},
+}};
+// The live views the panel side's web panel has open throughout, as a floor's tablets would.
+constexpr int kPanels = 50;
+constexpr Duration kPanelsConnectTime = 10s;
 constexpr int kHalls = 100;
 constexpr Duration kHallPeriod = 200ms;  // 5 events a second in each hall
 constexpr int kEventsPerHall = 300;      // for 60 s
@@ -122,6 +139,94 @@ hall::Status Drive(DriverClient& client, BrokerProcess& broker, const Halls& hal
     return ran;
 }
 
+// Where the panel side's live views connect, and with what session.
+struct PanelAccess {
+    int port = 0;
+    std::string token;
+};
+
+// The ledger as by default, and the web panel on a free port with one session, as after a login.
+hall::Result<PanelAccess> AddPanel(Halls& halls) {
+    const int port = FreePort();
+    if (port == 0) return hall::Unexpected("brak wolnego portu dla panelu sterownika");
+    std::optional<std::string> token = sterownik::panel::NewToken();
+    if (!token) return hall::Unexpected("brak liczb losowych dla sesji panelu");
+    halls.addConfig(std::string(kLampPowers));
+    halls.addConfig("panel 127.0.0.1:" + std::to_string(port) + "\n");
+    halls.addPanelSession(
+        {*token, "bench", std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now())});
+    return PanelAccess{port, std::move(*token)};
+}
+
+// What the panels received over one block of any side.
+void CountBlock(const PanelCounts& before, const PanelCounts& after, Duration took, PanelFigures& figures) {
+    std::size_t fewest = std::numeric_limits<std::size_t>::max();
+    for (std::size_t i = 0; i < after.received.size(); ++i) {
+        const std::size_t received = after.received[i] - before.received[i];
+        figures.received += received;
+        fewest = std::min(fewest, received);
+    }
+    const bool first = figures.shortestBlock == Duration::zero();
+    figures.fewestInBlock = first ? fewest : std::min(figures.fewestInBlock, fewest);
+    figures.shortestBlock = first ? took : std::min(figures.shortestBlock, took);
+}
+
+// CPU so far: the panel side's controller, the same hall's without the panel, and the panels' thread.
+struct PanelCpu {
+    Duration withPanel, withoutPanel, clients;
+};
+
+PanelCpu CpuSoFar(const std::array<Halls, kOneHallSides>& sides, const PanelClients& panels) {
+    return {ControllersCpu(sides[kWithPanels]), ControllersCpu(sides[kWithLedger]), panels.cpuTime()};
+}
+
+// After the blocks, with the panels still connected.
+void TakePanelResources(const std::array<Halls, kOneHallSides>& sides, const PanelClients& panels,
+                        const PanelCpu& before, Duration wall, PanelFigures& figures) {
+    const PanelCpu after = CpuSoFar(sides, panels);
+    figures.cpuPercent = PercentOf(after.withPanel - before.withPanel, wall);
+    figures.withoutPanelCpuPercent = PercentOf(after.withoutPanel - before.withoutPanel, wall);
+    figures.clientsCpuPercent = PercentOf(after.clients - before.clients, wall);
+    const auto memory = [&](OneHallSide side, long& proportional, long& own) {
+        const auto& controllers = sides[side].controllers();
+        if (controllers.empty()) return;
+        proportional = controllers.front()->proportionalKiB().value_or(0);
+        own = controllers.front()->privateResidentKiB().value_or(0);
+    };
+    memory(kWithPanels, figures.proportionalKiB, figures.privateKiB);
+    memory(kWithLedger, figures.withoutPanelKiB, figures.withoutPanelPrivateKiB);
+    const PanelCounts counts = panels.counts();
+    figures.openAfter = counts.connected - counts.closed;
+}
+
+// The blocks of all sides, the panels connected before the first and closed after the last.
+hall::Status PaceSides(DriverClient& client, std::array<Halls, kOneHallSides>& sides, const PanelAccess& panel,
+                       Figures& figures) {
+    PanelClients panels(panel.port, panel.token, kPanels);
+    if (const hall::Status connected = panels.waitConnected(kPanelsConnectTime); !connected) return connected;
+    figures.panels.panels = kPanels;
+    figures.panels.connected = panels.counts().connected;
+    std::array<PacedSamples, kOneHallSides> samples;
+    const PanelCpu cpu = CpuSoFar(sides, panels);
+    const TimePoint blocksStart = Clock::now();
+    hall::Status ran;
+    for (std::size_t block = 0; block < kOneHallRounds.size() * kOneHallSides && ran; ++block) {
+        const OneHallSide side = kOneHallRounds[block / kOneHallSides][block % kOneHallSides];
+        const PanelCounts before = panels.counts();
+        const TimePoint start = Clock::now();
+        ran = PaceBlock(client, sides[side], kOneHallEventsPerBlock, samples[side]);
+        CountBlock(before, panels.counts(), Clock::now() - start, figures.panels);
+        // A controller that ended would leave its side's blocks lost and the others' beside less.
+        for (Halls& halls : sides)
+            if (ran) ran = halls.running();
+    }
+    figures.oneHall = samples[kWithLedger].summary();
+    figures.oneHallWithoutLedger = samples[kWithoutLedger].summary();
+    figures.oneHallWithPanels = samples[kWithPanels].summary();
+    TakePanelResources(sides, panels, cpu, Clock::now() - blocksStart, figures.panels);
+    return ran;
+}
+
 }  // namespace
 
 hall::Status PaceBlock(DriverClient& client, const Halls& halls, int events, PacedSamples& samples) {
@@ -143,23 +248,22 @@ hall::Status StartReady(DriverClient& client, Halls& halls, int port) {
 }
 
 hall::Status OneHall(DriverClient& client, const std::filesystem::path& root, int port, Figures& figures) {
-    // Both run throughout, so that each block has the other controller idle beside it.
-    std::array<Halls, 2> sides = {Halls(root, {"z-dziennikiem"}, std::string(kPacedDelayMinutes)),
-                                  Halls(root, {"bez-dziennika"}, std::string(kPacedDelayMinutes))};
-    sides[0].addConfig(std::string(kLampPowers));
-    sides[1].addConfig("dziennik brak\n");
-    std::array<PacedSamples, 2> samples;
-    hall::Status ran = StartReady(client, sides[0], port);
-    if (ran) ran = StartReady(client, sides[1], port);
-    for (int block = 0; block < 2 * kOneHallPairs && ran; ++block) {
-        const std::size_t side = (block + block / 2) % 2;  // 0 1, 1 0, 0 1, …
-        ran = PaceBlock(client, sides[side], kOneHallEventsPerBlock, samples[side]);
-    }
-    figures.oneHall = samples[0].summary();
-    figures.oneHallWithoutLedger = samples[1].summary();
+    // All run throughout, so that each block has the other controllers idle beside it.
+    std::array<Halls, kOneHallSides> sides = {Halls(root, {"z-dziennikiem"}, std::string(kPacedDelayMinutes)),
+                                              Halls(root, {"bez-dziennika"}, std::string(kPacedDelayMinutes)),
+                                              Halls(root, {"z-panelami"}, std::string(kPacedDelayMinutes))};
+    sides[kWithLedger].addConfig(std::string(kLampPowers));
+    sides[kWithoutLedger].addConfig("dziennik brak\n");
+    const hall::Result<PanelAccess> panel = AddPanel(sides[kWithPanels]);
+    if (!panel) return hall::Unexpected(panel.error());
+    hall::Status ran;
+    for (Halls& side : sides)
+        if (ran) ran = StartReady(client, side, port);
+    if (ran) ran = PaceSides(client, sides, *panel, figures);
     if (!ran) return ran;
-    const bool stopped = sides[0].stop(), stoppedToo = sides[1].stop();
-    if (!stopped || !stoppedToo) return hall::Unexpected("sterownik nie zakończył się na SIGTERM");
+    bool stopped = true;
+    for (Halls& side : sides) stopped = side.stop() && stopped;
+    if (!stopped) return hall::Unexpected("sterownik nie zakończył się na SIGTERM");
     return {};
 }
 

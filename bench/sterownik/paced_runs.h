@@ -38,7 +38,8 @@ hall::Status PaceBlock(DriverClient& client, const Halls& halls, int events, Pac
 hall::Status StartReady(DriverClient& client, Halls& halls, int port);
 
 // Motion on the one hall's next input at its pace, each timed to its zone's
-// last lamp: a hall with the ledger and one without, in blocks that take turns.
+// last lamp: a hall with the ledger, one without, and one with the ledger and
+// its web panel, live views connected throughout, in blocks that take turns.
 hall::Status OneHall(DriverClient& client, const std::filesystem::path& root, int port, Figures& figures);
 
 // Where the many halls' controllers flush: this machine's disk, or one made

@@ -28,6 +28,9 @@ constexpr double kFrozenSlackMs = 5.0;
 constexpr double kBmsSlackPercent = 10.0;
 // What the ledger may cost the one hall's p99.
 constexpr double kLedgerSlackPercent = 10.0;
+// What live views on the web panel may cost the one hall's p99, and its controller's memory with them.
+constexpr double kPanelSlackPercent = 10.0;
+constexpr long kPanelProportionalGoalKiB = 3072;
 
 std::string Fixed(double value, int decimals) {
     std::array<char, 64> text;
@@ -98,6 +101,49 @@ std::vector<Row> OneHall(const Figures& f) {
         {"1 hall: p99 with the ledger over p99 without", Percent(over),
          "at most +" + Fixed(kLedgerSlackPercent, 0) + " %",
          TurnsVerdict(f.oneHallWithoutLedger, f.oneHall, kLedgerSlackPercent)},
+    };
+}
+
+// Connected throughout, and each fed at least the heartbeat, one a second, but for one at a block's ends.
+std::string Fed(const PanelFigures& f) {
+    if (f.connected < f.panels) return "NOT MET: " + std::to_string(f.panels - f.connected) + " not connected";
+    if (f.openAfter < f.panels) return "NOT MET: " + std::to_string(f.panels - f.openAfter) + " closed meanwhile";
+    const auto seconds = std::chrono::floor<std::chrono::seconds>(f.shortestBlock).count();
+    const auto beats = static_cast<std::size_t>(std::max<long long>(seconds - 1, 1));
+    if (f.fewestInBlock < beats)
+        return "NOT MET: " + std::to_string(f.fewestInBlock) + " messages in a block, " + std::to_string(beats) +
+               " heartbeats due";
+    return "met";
+}
+
+std::vector<Row> Panels(const Figures& f) {
+    const PanelFigures& p = f.panels;
+    const std::string panels = "1 hall, " + std::to_string(p.panels) + " panels";
+    const std::string kib = " KiB";
+    return {
+        {panels + " connected: motion to last lamp, median / p99",
+         Paced(f.oneHallWithPanels) + ", p99 " + Percent(P99Over(f.oneHall, f.oneHallWithPanels)),
+         "p99 within " + Fixed(kPanelSlackPercent, 0) + " % of the same hall with none",
+         TurnsVerdict(f.oneHall, f.oneHallWithPanels, kPanelSlackPercent)},
+        {panels +
+             ": connected / open after the blocks; messages received in the blocks (fewest of a panel in one "
+             "block of " +
+             Fixed(std::chrono::duration<double>(p.shortestBlock).count(), 1) + " s)",
+         std::to_string(p.connected) + " / " + std::to_string(p.openAfter) + "; " + std::to_string(p.received) + " (" +
+             std::to_string(p.fewestInBlock) + ")",
+         "all throughout, each at least a heartbeat a second", Sampled(p.panels, Fed(p))},
+        {panels + ": CPU over the blocks of all sides, of one core: controller (the same hall without the panel), "
+                  "the benchmark's thread of the panels",
+         Fixed(p.cpuPercent, 1) + " % (" + Fixed(p.withoutPanelCpuPercent, 1) + " %), " +
+             Fixed(p.clientsCpuPercent, 1) + " %",
+         "", ""},
+        {panels + ": controller's PSS, own memory (RssAnon); the same hall without the panel",
+         std::to_string(p.proportionalKiB) + kib + ", " + std::to_string(p.privateKiB) + kib + "; " +
+             std::to_string(p.withoutPanelKiB) + kib + ", " + std::to_string(p.withoutPanelPrivateKiB) + kib,
+         "at most " + std::to_string(kPanelProportionalGoalKiB) + kib,
+         Sampled(
+             static_cast<std::size_t>(p.proportionalKiB > 0),
+             AtMost(static_cast<double>(p.proportionalKiB), static_cast<double>(kPanelProportionalGoalKiB), kib, 0))},
     };
 }
 
@@ -275,10 +321,17 @@ std::vector<Row> ModbusRows(const ModbusFigures& f) {
     return rows;
 }
 
-std::vector<Row> ReportRows(const Figures& f) {
+std::vector<Row> OneHallRows(const Figures& f) {
     std::vector<Row> rows;
-    for (const std::vector<Row>& part : {Floors(f), OneHall(f), ThisDisk(f.many), SlowDisk(f.slow), BurstRows(f.burst),
-                                         ModbusRows(f.modbus), BmsRows(f.bms)})
+    for (const std::vector<Row>& part : {Floors(f), OneHall(f), Panels(f)})
+        rows.insert(rows.end(), part.begin(), part.end());
+    return rows;
+}
+
+std::vector<Row> ReportRows(const Figures& f) {
+    std::vector<Row> rows = OneHallRows(f);
+    for (const std::vector<Row>& part :
+         {ThisDisk(f.many), SlowDisk(f.slow), BurstRows(f.burst), ModbusRows(f.modbus), BmsRows(f.bms)})
         rows.insert(rows.end(), part.begin(), part.end());
     return rows;
 }

@@ -89,13 +89,32 @@ struct BmsFigures {
     Duration reading{};  // from the client's start to its stop
 };
 
+// The one hall's web panel with live views connected throughout its run.
+struct PanelFigures {
+    std::size_t panels = 0;         // opened
+    std::size_t connected = 0;      // established before the first block
+    std::size_t openAfter = 0;      // still open after the last block
+    std::size_t received = 0;       // messages, all panels together, over the blocks of all sides
+    std::size_t fewestInBlock = 0;  // the fewest one panel received in one block
+    Duration shortestBlock{};
+    // After the blocks, the panels connected: the controller's PSS and own
+    // memory (RssAnon), and its neighbour's, the same hall without the panel.
+    long proportionalKiB = 0, privateKiB = 0;
+    long withoutPanelKiB = 0, withoutPanelPrivateKiB = 0;
+    // Over the blocks of all sides, of one core: the two controllers, and the
+    // benchmark's thread of the panels, which shares the machine with them.
+    double cpuPercent = 0, withoutPanelCpuPercent = 0, clientsCpuPercent = 0;
+};
+
 // Everything one run measured.
 struct Figures {
     LatencySummary brokerRoundTrip;  // floor: a client's own message through the broker
     LatencySummary durableReplace;   // floor: one replace of actual.txt
     // Motion sent to the zone's last lamp received: the hall with its ledger,
-    // as by default, and one with "dziennik brak", their blocks taking turns.
-    PacedFigures oneHall, oneHallWithoutLedger;
+    // as by default, one with "dziennik brak", and one with its ledger and its
+    // web panel watched by live views, their blocks taking turns.
+    PacedFigures oneHall, oneHallWithoutLedger, oneHallWithPanels;
+    PanelFigures panels;
     ManyHallsFigures many;  // on this machine's disk
     ManyHallsFigures slow;  // on the slowed disk
     BurstFigures burst;
@@ -111,12 +130,16 @@ struct Row {
 };
 
 // The goals: the one hall's p99 and median against the floors, its p99 with
-// the ledger within 10 % of its p99 without; none lost and p99 within a
+// the ledger within 10 % of its p99 without, and with the panels within 10 %
+// of its p99 without them, their controller's PSS; none lost and p99 within a
 // second among the many halls on either disk, each controller's
 // proportional memory and its ledger's commits a minute at most; the burst
 // all logged, carried out as the rules say, with few replaces; the Modbus
 // rows and the BMS rows.
 std::vector<Row> ReportRows(const Figures& figures);
+
+// The floors' and the one hall's rows alone, the panels' included.
+std::vector<Row> OneHallRows(const Figures& figures);
 
 // The Modbus rows alone: key to coil within the poll interval and a little,
 // one write request per run of consecutive coils, and a module that does not
