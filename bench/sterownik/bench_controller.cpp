@@ -175,7 +175,8 @@ hall::Status Measure(int signals, const std::filesystem::path& root, Figures& fi
         if (const hall::Status measured = MeasurePaced(client, broker, root, figures); !measured) return measured;
     }
     std::cerr << "jedna hala, 10000 zdarzeń naraz...\n";
-    if (const hall::Status measured = MeasureBurst(root, {SignalWatch(signals), broker.endWatch()}, figures.burst);
+    if (const hall::Status measured =
+            MeasureBurst(root, {SignalWatch(signals), broker.endWatch()}, figures.burst, figures.burstAtDefaults);
         !measured)
         return measured;
     if (const hall::Status measured = MeasureModbus(root, signals, figures.modbus); !measured) return measured;
@@ -195,7 +196,7 @@ hall::Status MeasurePart(Part part, int signals, const std::filesystem::path& ro
     switch (part) {
         case Part::Modbus: return MeasureModbus(root, signals, figures.modbus);
         case Part::Bms: return MeasureBms(root, {SignalWatch(signals)}, figures.bms);
-        case Part::Burst: return MeasureBurst(root, {SignalWatch(signals)}, figures.burst);
+        case Part::Burst: return MeasureBurst(root, {SignalWatch(signals)}, figures.burst, figures.burstAtDefaults);
         case Part::All: break;
     }
     return Measure(signals, root, figures);
@@ -205,7 +206,7 @@ std::vector<Row> PartRows(Part part, const Figures& figures) {
     switch (part) {
         case Part::Modbus: return ModbusRows(figures.modbus);
         case Part::Bms: return BmsRows(figures.bms);
-        case Part::Burst: return BurstRows(figures.burst);
+        case Part::Burst: return BurstRows(figures.burst, figures.burstAtDefaults);
         case Part::All: break;
     }
     return ReportRows(figures);
