@@ -376,7 +376,6 @@ class Run:
         unacknowledged = sum(1 for p in published if not p.is_published())
         as_sent = sum(1 for h in self.halls if h.actual() == expected[h.topic])
         leaked = sum(len(self.centre.heard.get(f"{h.topic}/stan", [])) - centre_before[h.topic] for h in self.halls)
-        self.restore(start)
         cut = f"{self.cut_seconds} s cut"
         self.check(f"{cut}: events sent at the sites / carried out at the halls (logged)",
                    f"{total} / {logged} ({unacknowledged} not acknowledged by the site broker)",
@@ -385,8 +384,9 @@ class Run:
                    "all", "" if as_sent == len(self.halls) else f"{len(self.halls) - as_sent} not")
         self.check(f"{cut}: states that reached the centre during the cut", str(leaked), "none (the link was cut)",
                    f"{leaked}" if leaked else "")
+        self.restore()
 
-    def restore(self, cut_at):
+    def restore(self):
         for relay in self.relays.values():
             relay.restore()
         back = time.monotonic()
