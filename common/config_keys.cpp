@@ -77,10 +77,19 @@ Status ReadDiscovery(const Words& words, ConfigReading& r) {
     });
 }
 
+bool IsTopicPrefix(std::string_view text) { return IsExactTopic(text) && text.front() != '/' && text.back() != '/'; }
+
 Status ReadDiscoveryPrefix(const Words& words, ConfigReading& r) {
     return OneValue(words, [&](std::string_view text) {
         r.config.discoveryPrefix = std::string(text);
-        return IsExactTopic(text) && text.front() != '/' && text.back() != '/';
+        return IsTopicPrefix(text);
+    });
+}
+
+Status ReadTopicPrefix(const Words& words, ConfigReading& r) {
+    return OneValue(words, [&](std::string_view text) {
+        r.config.topicPrefix = std::string(text);
+        return IsTopicPrefix(text);
     });
 }
 
@@ -229,7 +238,7 @@ bool SameServerReadOnly(const ControllerConfig& a, const ControllerConfig& b) {
 
 constexpr std::optional<StartOnly> kReloads = std::nullopt;
 
-const std::array<ConfigKey, 29> kKeys = {{
+const std::array<ConfigKey, 30> kKeys = {{
     {"broker", KeyCount::Once, ReadBroker, StartOnly{SameBrokerUse, kBrokerAtStart}},
     {"nazwa", KeyCount::Once, ReadName, kReloads},
     {"uzytkownik", KeyCount::Once, ReadUser, kReloads},
@@ -242,6 +251,7 @@ const std::array<ConfigKey, 29> kKeys = {{
     {"lampa", KeyCount::PerInput, ReadLampTopic, kReloads},
     {"wykrywanie", KeyCount::Once, ReadDiscovery, kReloads},
     {"prefiks_wykrywania", KeyCount::Once, ReadDiscoveryPrefix, kReloads},
+    {"prefiks_tematow", KeyCount::Once, ReadTopicPrefix, kReloads},
     {"dziennik", KeyCount::Once, ReadLedger, StartOnly{SameLedger, kLedgerAtStart}},
     {"moc", KeyCount::Many, ReadPower, kReloads},
     {"zywotnosc", KeyCount::Many, ReadLife, kReloads},

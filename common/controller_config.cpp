@@ -50,6 +50,10 @@ bool IsValidHallName(std::string_view name) {
            name.find_first_of(std::string_view("+#\0", 3)) == std::string_view::npos && name.size() <= kTopicLimit;
 }
 
+std::string HallTopic(const ControllerConfig& config) {
+    return (config.topicPrefix.empty() ? "" : config.topicPrefix + "/") + "hala/" + config.name;
+}
+
 Result<ControllerConfig> ParseControllerConfig(std::string_view text, std::string_view defaultName) {
     std::vector<std::string_view> lines;
     for (std::size_t start = 0; start < text.size();) {

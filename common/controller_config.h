@@ -43,6 +43,9 @@ struct ControllerConfig {
     std::string host = "127.0.0.1";
     int port = 1883;
     std::string name;  // NAZWA in hala/NAZWA
+    // What goes before hala/NAZWA, so that a site's halls keep names of their
+    // own under one central broker; empty: nothing.
+    std::string topicPrefix;
     std::string user;
     std::filesystem::path passwordFile;
     std::filesystem::path caFile, certFile, keyFile;
@@ -70,6 +73,9 @@ struct ControllerConfig {
 // Not empty, no "+", "#" or NUL, no "/" at either end.
 bool IsValidHallName(std::string_view name);
 
+// P, the root of the hall's topics: hala/NAZWA, or PREFIKS/hala/NAZWA.
+std::string HallTopic(const ControllerConfig& config);
+
 // "klucz wartość" lines; a "#" at the start of a word begins a comment, blank
 // lines are skipped. Keys (config_keys.h holds their table):
 //   broker HOST[:PORT] | brak          ([IPv6]:PORT too; 1883 by default; brak: no broker)
@@ -81,6 +87,7 @@ bool IsValidHallName(std::string_view name);
 //   lampa N TEMAT [WŁĄCZ WYŁĄCZ]       (N 1..108; ON and OFF by default)
 //   wykrywanie tak|nie                 (tak by default)
 //   prefiks_wykrywania PREFIKS         (homeassistant by default; no "/" at either end)
+//   prefiks_tematow PREFIKS            (none by default; no "/" at either end)
 //   dziennik PLIK | brak               (dziennik.sqlite by default; brak: no ledger)
 //   moc LAMPY WATY                     (a later line wins for a lamp)
 //   zywotnosc GODZINY [LAMPY]          (every lamp without a list)

@@ -89,6 +89,9 @@ endforeach()
 set(HALL_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/${HALL_PACKAGE})
 hall_install_gzipped(${HALL_PACKAGING_DIR}/changelog ${HALL_DOC_DIR} changelog.Debian)
 install(FILES ${HALL_PACKAGING_DIR}/copyright DESTINATION ${HALL_DOC_DIR})
+# mosquitto's settings for a broker that carries halls, and a site broker's bridge to the centre.
+install(FILES ${HALL_PACKAGING_DIR}/mosquitto/hala.conf ${HALL_PACKAGING_DIR}/mosquitto/centrala.conf
+        DESTINATION ${HALL_DOC_DIR}/examples)
 install(FILES ${HALL_PACKAGING_DIR}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
         RENAME ${HALL_PACKAGE})
 add_custom_target(hall_packaging_files ALL DEPENDS ${HALL_GZIPPED})

@@ -14,6 +14,7 @@ PACKAGES=(
   xvfb xauth openbox xdotool x11-utils imagemagick              # screenshots in a real X session
   systemd
   libmosquitto-dev nlohmann-json3-dev mosquitto mosquitto-clients   # the controller, its tests and the demo
+  python3-paho-mqtt                                              # scripts/site: a site's brokers, bridged, driven
   libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio   # its Modbus devices and clients
   libsqlite3-dev sqlite3                                         # its ledger, and the tests that look into it
   libwebsockets-dev                                              # its web panel: HTTP, WebSocket, TLS

@@ -46,7 +46,9 @@ hall::Result<Setup> LoadSetup() {
     LinkSettings& link = setup.link;
     link.host = setup.config.host;
     link.port = setup.config.port;
-    link.clientId = "sterownik/" + setup.config.name;
+    // Unique on a broker that carries several sites' halls, named alike.
+    const std::string& prefix = setup.config.topicPrefix;
+    link.clientId = "sterownik/" + (prefix.empty() ? "" : prefix + "/") + setup.config.name;
     link.user = setup.config.user;
     link.password = *password;
     link.caFile = setup.config.caFile.string();

@@ -189,7 +189,9 @@ hall::Status ThroughBroker(PacedRuns runs, int signals, const std::filesystem::p
 hall::Status Measure(int signals, const std::filesystem::path& root, Figures& figures) {
     if (const hall::Status measured = ThroughBroker(MeasurePaced, signals, root, figures); !measured) return measured;
     std::cerr << "jedna hala, 10000 zdarzeń naraz...\n";
-    if (const hall::Status measured = MeasureBurst(root, {SignalWatch(signals)}, figures.burst); !measured)
+    if (const hall::Status measured =
+            MeasureBurst(root, {SignalWatch(signals)}, figures.burst, figures.burstAtDefaults);
+        !measured)
         return measured;
     if (const hall::Status measured = MeasureModbus(root, signals, figures.modbus); !measured) return measured;
     return MeasureBms(root, {SignalWatch(signals)}, figures.bms);
@@ -209,7 +211,7 @@ hall::Status MeasurePart(Part part, int signals, const std::filesystem::path& ro
         case Part::OneHall: return ThroughBroker(MeasureOneHall, signals, root, figures);
         case Part::Modbus: return MeasureModbus(root, signals, figures.modbus);
         case Part::Bms: return MeasureBms(root, {SignalWatch(signals)}, figures.bms);
-        case Part::Burst: return MeasureBurst(root, {SignalWatch(signals)}, figures.burst);
+        case Part::Burst: return MeasureBurst(root, {SignalWatch(signals)}, figures.burst, figures.burstAtDefaults);
         case Part::All: break;
     }
     return Measure(signals, root, figures);
@@ -220,7 +222,7 @@ std::vector<Row> PartRows(Part part, const Figures& figures) {
         case Part::OneHall: return OneHallRows(figures);
         case Part::Modbus: return ModbusRows(figures.modbus);
         case Part::Bms: return BmsRows(figures.bms);
-        case Part::Burst: return BurstRows(figures.burst);
+        case Part::Burst: return BurstRows(figures.burst, figures.burstAtDefaults);
         case Part::All: break;
     }
     return ReportRows(figures);

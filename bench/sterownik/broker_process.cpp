@@ -9,7 +9,9 @@
 #include <unistd.h>
 
 #include <array>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 namespace bench {
 namespace {
@@ -18,16 +20,23 @@ constexpr auto kStartTime = std::chrono::seconds(5);
 // The line mosquitto prints once it listens.
 constexpr std::string_view kRunning = "running";
 
-std::string Config(int port, BrokerLimits limits) {
-    const std::string queues = limits == BrokerLimits::Raised
-                                   // One subscriber hears every hall: nothing may be dropped for it,
-                                   // and its acknowledgements, 20 at a time by default, must not be
-                                   // what the halls' lamps wait for.
-                                   ? "max_queued_messages 100000\n"
-                                     "max_inflight_messages 1000\n"
-                                   // Debian's own, written out: what a site's broker has unless raised.
-                                   : "max_queued_messages 1000\n"
-                                     "max_inflight_messages 20\n";
+// The package's settings for a hall's broker, from the file it ships.
+hall::Result<std::string> HallSettings() {
+    std::ifstream file(HALL_BROKER_SETTINGS);
+    std::ostringstream text;
+    if (!(text << file.rdbuf())) return hall::Unexpected(std::string("nie można odczytać " HALL_BROKER_SETTINGS));
+    return text.str() + "\n";
+}
+
+hall::Result<std::string> Config(int port, BrokerLimits limits) {
+    hall::Result<std::string> settings = limits == BrokerLimits::Default
+                                             // Debian's own, written out.
+                                             ? std::string("max_queued_messages 1000\nmax_inflight_messages 20\n")
+                                             : HallSettings();
+    if (!settings) return settings;
+    // One subscriber hears every hall: its acknowledgements, 20 at a time by
+    // default, must not be what the halls' lamps wait for.
+    if (limits == BrokerLimits::Raised) *settings += "max_inflight_messages 1000\n";
     return "listener " + std::to_string(port) +
            " 127.0.0.1\n"
            "allow_anonymous true\n"
@@ -36,10 +45,7 @@ std::string Config(int port, BrokerLimits limits) {
            "log_type error\n"
            "log_type warning\n"
            "log_type information\n" +
-           queues +
-           // As a site's broker should be set: a message is sent at once, not
-           // held until the peer acknowledges the last one (up to 40 ms).
-           "set_tcp_nodelay true\n";
+           *settings;
 }
 
 }  // namespace
@@ -65,7 +71,9 @@ hall::Status BrokerProcess::start(const std::filesystem::path& directory, Broker
     port_ = FreePort();
     if (port_ == 0) return hall::Unexpected("nie można przygotować brokera: brak wolnego portu");
     const std::filesystem::path config = directory / "mosquitto.conf";
-    if (const hall::Status written = hall::WriteFileAtomically(config, Config(port_, limits)); !written)
+    const hall::Result<std::string> text = Config(port_, limits);
+    if (!text) return hall::Unexpected("nie można przygotować brokera: " + text.error());
+    if (const hall::Status written = hall::WriteFileAtomically(config, *text); !written)
         return hall::Unexpected("nie można przygotować brokera: " + written.error());
     // As on a site, where the broker is a service of its own and the controllers
     // share their template's slice: the scheduler weighs the broker against all

@@ -14,9 +14,11 @@ namespace bench {
 // port 0; 0 when there is none. For a program that must be told its port.
 int FreePort();
 
-// Raised: room queued for every message of a run. Default: Debian's queue
-// and inflight limits, which drop what a slow subscriber leaves waiting.
-enum class BrokerLimits { Raised, Default };
+// Hall: as the package sets a hall's broker (packaging/mosquitto/hala.conf).
+// Raised: that, and room in flight for one subscriber that hears every hall.
+// Default: Debian's queue and inflight limits, which drop what a slow
+// subscriber leaves waiting.
+enum class BrokerLimits { Hall, Raised, Default };
 
 // A private mosquitto on 127.0.0.1 and a free port, without persistence.
 class BrokerProcess {

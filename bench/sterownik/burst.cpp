@@ -199,18 +199,27 @@ hall::Status Run(const std::filesystem::path& root, BrokerProcess& broker, Drive
     return {};
 }
 
-}  // namespace
-
-hall::Status MeasureBurst(const std::filesystem::path& root, std::vector<Watch> watches, BurstFigures& figures) {
+// The burst through a broker of its own, set by `limits`, all in `root`.
+hall::Status MeasureThrough(const std::filesystem::path& root, BrokerLimits limits, std::vector<Watch> watches,
+                            BurstFigures& figures) {
     BrokerProcess broker;
-    if (const hall::Status started = broker.start(root / "broker-domyslny", BrokerLimits::Default); !started)
-        return started;
+    if (const hall::Status started = broker.start(root / "broker", limits); !started) return started;
     Replaces replaces;
     watches.push_back(broker.endWatch());
     watches.push_back(replaces.asWatch());
     DriverClient client(std::move(watches));
     client.limitInflight(kClientInflight);
     return Run(root, broker, client, replaces, figures);
+}
+
+}  // namespace
+
+hall::Status MeasureBurst(const std::filesystem::path& root, const std::vector<Watch>& watches, BurstFigures& figures,
+                          BurstFigures& atDefaults) {
+    if (const hall::Status measured = MeasureThrough(root / "burza-hala", BrokerLimits::Hall, watches, figures);
+        !measured)
+        return measured;
+    return MeasureThrough(root / "burza-debian", BrokerLimits::Default, watches, atDefaults);
 }
 
 }  // namespace bench

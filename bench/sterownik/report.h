@@ -34,7 +34,7 @@ struct ManyHallsFigures {
     CommitRates ledgerCommits;  // from just before the events to just after the wait for the late ones
 };
 
-// One hall's burst of events, through a broker at its default limits.
+// One hall's burst of events, through a broker of its own.
 struct BurstFigures {
     std::size_t events = 0;
     std::optional<Duration> acknowledged;  // from the first sent to the broker's last acknowledgement
@@ -115,9 +115,10 @@ struct Figures {
     // web panel watched by live views, their blocks taking turns.
     PacedFigures oneHall, oneHallWithoutLedger, oneHallWithPanels;
     PanelFigures panels;
-    ManyHallsFigures many;  // on this machine's disk
-    ManyHallsFigures slow;  // on the slowed disk
-    BurstFigures burst;
+    ManyHallsFigures many;         // on this machine's disk
+    ManyHallsFigures slow;         // on the slowed disk
+    BurstFigures burst;            // the broker set as the package sets a hall's
+    BurstFigures burstAtDefaults;  // the broker at Debian's defaults
     ModbusFigures modbus;
     BmsFigures bms;
 };
@@ -149,8 +150,8 @@ std::vector<Row> ModbusRows(const ModbusFigures& figures);
 // The BMS rows alone: the client's reads a second, which must be some, and
 // the hall's p99 with the client within 10 % of its p99 without.
 std::vector<Row> BmsRows(const BmsFigures& figures);
-// The burst's rows alone.
-std::vector<Row> BurstRows(const BurstFigures& figures);
+// The burst's rows alone; at Debian's defaults, for information, what the broker dropped.
+std::vector<Row> BurstRows(const BurstFigures& figures, const BurstFigures& atDefaults);
 
 // A Markdown table, its columns aligned.
 std::string FormatTable(const std::vector<Row>& rows);

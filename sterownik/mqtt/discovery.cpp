@@ -113,12 +113,12 @@ std::vector<Entity> Entities(const std::string& base) {
     return entities;
 }
 
-}  // namespace
-
-std::string NodeId(std::string_view name) {
-    std::string id = "hala_";
+// The text with each character outside the id's as "_", and then, when one was
+// replaced, "_" and a hash of the text.
+std::string IdPart(std::string_view text) {
+    std::string id;
     bool replaced = false;
-    for (const char c : name) {
+    for (const char c : text) {
         if (AllowedInId(c)) {
             id += c;
             continue;
@@ -127,14 +127,22 @@ std::string NodeId(std::string_view name) {
         // One "_" for each character, not for each byte of its UTF-8.
         if ((static_cast<unsigned char>(c) & 0xc0) != 0x80) id += '_';
     }
-    return replaced ? id + "_" + Hex(StableHash(name)) : id;
+    return replaced ? id + "_" + Hex(StableHash(text)) : id;
+}
+
+}  // namespace
+
+std::string NodeId(std::string_view name, std::string_view topicPrefix) {
+    const std::string id = "hala_" + IdPart(name);
+    return topicPrefix.empty() ? id : IdPart(topicPrefix) + "_" + id;
 }
 
 Discovery::Discovery(const hall::ControllerConfig& config, std::string version)
-    : base_("hala/" + config.name),
+    : base_(hall::HallTopic(config)),
       prefix_(config.discoveryPrefix),
-      node_(NodeId(config.name)),
-      hallName_(config.name),
+      node_(NodeId(config.name, config.topicPrefix)),
+      // Two sites' halls of one name tell apart in Home Assistant's lists too.
+      hallName_(config.topicPrefix.empty() ? config.name : config.name + " (" + config.topicPrefix + ")"),
       version_(std::move(version)),
       on_(config.discovery),
       ledger_(config.ledgerFile.has_value()) {

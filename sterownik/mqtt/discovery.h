@@ -13,8 +13,10 @@ namespace sterownik {
 
 // Home Assistant takes only [a-zA-Z0-9_-] in a node id: "hala_" and NAZWA,
 // each other character as "_" and then "_" and a hash of NAZWA, so that the
-// id stays the same across restarts and two names never share one.
-std::string NodeId(std::string_view name);
+// id stays the same across restarts and two names never share one. A topic
+// prefix, made the same way, goes before it: two sites' halls of one name
+// under one central broker never share one either.
+std::string NodeId(std::string_view name, std::string_view topicPrefix = {});
 
 // Home Assistant's MQTT discovery for one hall, as one device: 108 lights,
 // 8 occupancy sensors (the zones), 8 scenes and the all-off button; with a

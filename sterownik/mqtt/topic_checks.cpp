@@ -15,7 +15,7 @@ hall::Status CheckValid(const hall::ControllerConfig& config) {
     std::vector<std::string> topics(config.sensorTopics.begin(), config.sensorTopics.end());
     topics.insert(topics.end(), config.keyTopics.begin(), config.keyTopics.end());
     for (const hall::LampCommand& command : config.lampCommands) topics.push_back(command.topic);
-    topics.push_back("hala/" + config.name);
+    topics.push_back(hall::HallTopic(config));
     topics.push_back(config.discoveryPrefix);
     for (const std::string& topic : topics)
         if (!topic.empty() &&

@@ -77,7 +77,7 @@ Incoming Read(const AllOff& all, std::string_view, std::string_view) { return Is
 }  // namespace
 
 TopicTable::TopicTable(const hall::ControllerConfig& config)
-    : prefix_("hala/" + config.name), lampCommands_(config.lampCommands) {
+    : prefix_(hall::HallTopic(config)), lampCommands_(config.lampCommands) {
     for (int k = 1; k <= hall::kSensorCount; ++k) {
         const std::string& own = config.sensorTopics[k - 1];
         inputs_[own.empty() ? prefix_ + "/czujnik/" + std::to_string(k) : own] = Motion{k, true};

@@ -23,7 +23,7 @@ struct Message {
     bool operator==(const Message&) const = default;
 };
 
-// Every topic and payload of the controller, in and out, with P = hala/NAZWA:
+// Every topic and payload of the controller, in and out, with P = hala/NAZWA (or PREFIKS/hala/NAZWA):
 //   in   P/czujnik/<1..8>     1, ON, true: motion; 0, OFF, false: none (any case)
 //        P/klawisz/<A1..F4>   a press: 1, ON, true, PRESS or empty; 0, OFF, false: a release, ignored
 //        or a device's own topic in place of either, from the configuration;

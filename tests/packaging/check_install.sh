@@ -19,6 +19,7 @@ expected=(
   share/applications/example.veltrona.vuzo.desktop share/applications/example.veltrona.kontomat.desktop
   share/metainfo/example.veltrona.vuzo.metainfo.xml share/icons/hicolor/scalable/apps/hala-oswietlenie.svg
   share/doc/hala-oswietlenie/copyright share/doc/hala-oswietlenie/changelog.Debian.gz
+  share/doc/hala-oswietlenie/examples/hala.conf share/doc/hala-oswietlenie/examples/centrala.conf
   lib/sysusers.d/hala-oswietlenie.conf
 )
 programs=(vuzo zero kontomat nowa-hala)

@@ -296,7 +296,7 @@ void TestSterownik::badConfigurationLine_data() {
     for (const char* line :
          {"serwer 127.0.0.1", "broker 127.0.0.1:0", "broker localhost:mqtt", "broker 127.0.0.1:1883", "nazwa a+b",
           "nazwa hala/", "czujnik 9 a/b", "klawisz G1 a/b", "lampa 109 a/b", "lampa 5 a/b on", "czujnik 3 a/#/b",
-          "klawisz A1 modul/input/0", "wykrywanie yes", "prefiks_wykrywania homeassistant/",
+          "klawisz A1 modul/input/0", "wykrywanie yes", "prefiks_wykrywania homeassistant/", "prefiks_tematow /zaklad",
           // A device's topic that is the controller's own, or a lamp's that is an input's.
           "lampa 1 hala/hala/lampa/1/set OFF ON", "lampa 2 hala/hala/lampa/2", "czujnik 3 hala/hala/stan",
           "klawisz B1 hala/hala/czujnik/7", "czujnik 4 hala/hala/dostepnosc", "lampa 7 modul/input/0",

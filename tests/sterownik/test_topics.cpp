@@ -34,6 +34,7 @@ private slots:
     void discovery_data();
     void discovery();
     void ledgerFigures();
+    void siteHallsUnderOneCentre();
 };
 
 // "P/" stands for hala/Łódź/hala1/. No event: one log line.
@@ -155,6 +156,31 @@ void TestTopics::ledgerFigures() {
     QCOMPARE(topics.hours(7, 600'000), (Message{"hala/Łódź/hala1/lampa/7/godziny", "0.17"}));
     QCOMPARE(topics.power(108 * 58.5).payload, "6318");
     QCOMPARE(topics.failure(40, true), (Message{"hala/Łódź/hala1/lampa/40/awaria", "ON"}));
+}
+
+// Two sites' halls named alike, each under its site's prefix: a Home Assistant
+// that hears both sites finds two devices, each naming its own site's topics.
+void TestTopics::siteHallsUnderOneCentre() {
+    hall::ControllerConfig a, b;
+    a.name = b.name = "hala1";
+    a.topicPrefix = "zaklad-a";
+    b.topicPrefix = "firma/zaklad b";
+    QVERIFY(TopicTable(a).read("zaklad-a/hala/hala1/czujnik/3", "1", false).value() == Event(Motion{3, true}));
+    QVERIFY(!TopicTable(a).read("hala/hala1/czujnik/3", "1", false).has_value());
+    QCOMPARE(TopicTable(a).availability(true), (Message{"zaklad-a/hala/hala1/dostepnosc", "online"}));
+    const std::vector<Message> fromA = Discovery(a, "1.9").messages(), fromB = Discovery(b, "1.9").messages();
+    const json lamp = json::parse(fromA[11].payload), other = json::parse(fromB[11].payload);
+    const auto text = [](const json& value) { return QString::fromStdString(value.get<std::string>()); };
+    QCOMPARE(QString::fromStdString(fromA[11].topic), "homeassistant/light/zaklad-a_hala_hala1/lampa_12/config");
+    QCOMPARE(text(lamp["unique_id"]), "zaklad-a_hala_hala1_lampa_12");
+    QCOMPARE(text(lamp["state_topic"]), "zaklad-a/hala/hala1/lampa/12");
+    QCOMPARE(text(lamp["command_topic"]), "zaklad-a/hala/hala1/lampa/12/set");
+    QCOMPARE(text(lamp["availability"][0]["topic"]), "zaklad-a/hala/hala1/dostepnosc");
+    QCOMPARE(text(lamp["device"]["name"]), "Hala hala1 (zaklad-a)");
+    QCOMPARE(text(other["unique_id"]), "firma_zaklad_b_3f10cbc8_hala_hala1_lampa_12");
+    QCOMPARE(text(other["state_topic"]), "firma/zaklad b/hala/hala1/lampa/12");
+    // Without a prefix the ids stay as they were: Home Assistant keeps its entities.
+    QCOMPARE(QString::fromStdString(NodeId("hala1")), "hala_hala1");
 }
 
 QTEST_APPLESS_MAIN(TestTopics)

@@ -35,11 +35,14 @@ bool TestBroker::start() {
         if (!server.listen(QHostAddress::LocalHost, 0)) return false;
         port_ = server.serverPort();
     }
+    // As the package has a hall's broker set.
+    QFile settings(QStringLiteral(HALL_BROKER_SETTINGS));
     QFile file(directory_.filePath(QStringLiteral("mosquitto.conf")));
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!settings.open(QIODevice::ReadOnly) || !file.open(QIODevice::WriteOnly)) return false;
     file.write("listener " + QByteArray::number(port_) +
                " 127.0.0.1\nallow_anonymous true\npersistence false\n"
-               "log_dest none\n");
+               "log_dest none\n" +
+               settings.readAll());
     file.close();
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), file.fileName()});

@@ -5,7 +5,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A private mosquitto on 127.0.0.1 and a free port, without persistence.
+// A private mosquitto on 127.0.0.1 and a free port, without persistence, set as
+// the package sets a hall's broker (packaging/mosquitto/hala.conf).
 class TestBroker {
 public:
     ~TestBroker() { stop(); }
