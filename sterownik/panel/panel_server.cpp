@@ -115,9 +115,13 @@ namespace {
 
 int Callback(lws* wsi, lws_callback_reasons reason, void* user, void* in, std::size_t len);
 
+// What a page sends on its live view, a lamp's question, is under 30 bytes; each
+// view holds this much for it. What the panel sends is not bound by it.
+constexpr std::size_t kQuestionBuffer = 128;
+
 const lws_protocols kProtocols[] = {
     {"http", Callback, 0, 0, 0, nullptr, 0},
-    {"hala", Callback, 0, 1024, 0, nullptr, 0},
+    {"hala", Callback, 0, kQuestionBuffer, 0, nullptr, 0},
     {nullptr, nullptr, 0, 0, 0, nullptr, 0},
 };
 
