@@ -13,9 +13,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace sterownik::panel {
 namespace {
@@ -61,7 +61,8 @@ struct Connection {
     // WebSocket
     std::string token;
     Viewer viewer;
-    std::deque<std::string> queued;
+    // A few answers at most; an empty vector allocates nothing, an empty deque some 600 bytes.
+    std::vector<std::string> queued;
     std::array<std::uint64_t, kSectionCount> sent{};
     bool pulse = false;
 };
@@ -351,7 +352,7 @@ int Service::writeSocket(lws* wsi) {
     std::string message;
     if (!c.queued.empty()) {
         message = std::move(c.queued.front());
-        c.queued.pop_front();
+        c.queued.erase(c.queued.begin());
     } else {
         for (std::size_t i = 0; i < kSectionCount && message.empty(); ++i)
             if (c.sent[i] < versions_[i]) message = sections_[i], c.sent[i] = versions_[i];
