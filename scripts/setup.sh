@@ -19,6 +19,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3                                         # its ledger, and the tests that look into it
   libwebsockets-dev                                              # its web panel: HTTP, WebSocket, TLS
   chromium chromium-driver python3-selenium                      # the panel tried in a real browser
+  python3-wsproto                                                # a live view read frame by frame in its tests
 )
 
 # What scripts/fuzz needs besides: clang, and libFuzzer's runtime.

@@ -13,9 +13,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace sterownik::panel {
 namespace {
@@ -61,7 +61,8 @@ struct Connection {
     // WebSocket
     std::string token;
     Viewer viewer;
-    std::deque<std::string> queued;
+    // A few answers at most; an empty vector allocates nothing, an empty deque some 600 bytes.
+    std::vector<std::string> queued;
     std::array<std::uint64_t, kSectionCount> sent{};
     bool pulse = false;
 };
@@ -115,9 +116,13 @@ namespace {
 
 int Callback(lws* wsi, lws_callback_reasons reason, void* user, void* in, std::size_t len);
 
+// What a page sends on its live view, a lamp's question, is under 30 bytes; each
+// view holds this much for it. What the panel sends is not bound by it.
+constexpr std::size_t kQuestionBuffer = 128;
+
 const lws_protocols kProtocols[] = {
     {"http", Callback, 0, 0, 0, nullptr, 0},
-    {"hala", Callback, 0, 1024, 0, nullptr, 0},
+    {"hala", Callback, 0, kQuestionBuffer, 0, nullptr, 0},
     {nullptr, nullptr, 0, 0, 0, nullptr, 0},
 };
 
@@ -347,7 +352,7 @@ int Service::writeSocket(lws* wsi) {
     std::string message;
     if (!c.queued.empty()) {
         message = std::move(c.queued.front());
-        c.queued.pop_front();
+        c.queued.erase(c.queued.begin());
     } else {
         for (std::size_t i = 0; i < kSectionCount && message.empty(); ++i)
             if (c.sent[i] < versions_[i]) message = sections_[i], c.sent[i] = versions_[i];

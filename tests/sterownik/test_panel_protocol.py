@@ -6,7 +6,11 @@ import signal
 import socket
 import ssl
 import subprocess
+import time
 import unittest
+
+from wsproto import ConnectionType, WSConnection
+from wsproto.events import AcceptConnection, Message, Request
 
 from panel_hall import SCENE_3, Hall, controller_binary, state_line
 
@@ -161,6 +165,35 @@ class Sessions(unittest.TestCase):
         self.assertIn(" 101 ", handshake(self.hall, self.hall.origin) + " ")
         body = json.dumps({"polecenie": "wylacz"})
         self.assertEqual(request(self.hall, "POST", "/polecenie", body, self.hall.origin)[0].status, 401)
+
+
+class LargestMessage(unittest.TestCase):
+    def test_longest_hall_name_arrives_whole_and_a_question_is_answered(self):
+        # The hall's name, as long as sterownik.conf holds, makes a message far larger than any panel buffer.
+        hall, name = Hall(BINARY), "h" * 60000
+        hall.put("sterownik.conf", f"nazwa {name}\nbroker brak\npanel 127.0.0.1:{hall.port}\n".encode())
+        ws, got, text = WSConnection(ConnectionType.CLIENT), [], ""
+        try:
+            hall.start()
+            headers = [(b"origin", hall.origin.encode()), (b"cookie", session_cookie(login(hall)[0]).encode())]
+            with socket.create_connection(("127.0.0.1", hall.port), timeout=5) as s:
+                s.sendall(ws.send(Request(host=f"127.0.0.1:{hall.port}", target="/stan", subprotocols=["hala"],
+                                          extra_headers=headers)))
+                deadline = time.monotonic() + 5  # heartbeats come every second: no read times out
+                while len(got) < 2 and time.monotonic() < deadline:
+                    ws.receive_data(s.recv(65536))
+                    for event in ws.events():
+                        if isinstance(event, AcceptConnection):
+                            s.sendall(ws.send(Message(data=json.dumps({"typ": "lampa", "lampa": 108}))))
+                        elif isinstance(event, Message):
+                            text += event.data
+                            if event.message_finished:
+                                got += [(m["typ"], m.get("nazwa"), m.get("lampa")) for m in [json.loads(text)]
+                                        if m["typ"] in ("hala", "lampa")]
+                                text = ""
+            self.assertEqual(got, [("hala", name, None), ("lampa", None, 108)])
+        finally:
+            hall.close()
 
 
 class Https(unittest.TestCase):
